@@ -1,0 +1,30 @@
+#include "app/help.h"
+
+#include <cstdio>
+
+void Help() {
+  static const char* const kLines[] = {
+      "Zuvaroza 1.07 (2q) by Varadez",
+      "\nThis program will play mono or stereo, 16 or 24 bit wave files.",
+      "You will be able to play the entire file or set start and stop points.",
+      "Press 'enter' after your choices.",
+      "\nSound will be sent to the default alsa soundcard unless you enter a device name\n"
+      "such as plughw:0,0 as the first argument when you first run the application.\n"
+      "For example, zuvaroza plughw:0,0",
+      "\nAdditional Command Line Arguments:\n",
+      "These are optional, but if you need argument 3 for example,\n"
+      "you need to enter arguments 1 and 2 as well.\n",
+      "The name of the wavefile is the 2nd argument.\n"
+      "In this case, you may wish to use the shortcut 'd' for the first argument\n"
+      "to use the default soundcard. For example, zuvaroza d song1.wav\n",
+      "The 3rd argument is the start time\n",
+      "The 4th argument is the stop time\n",
+      "Adding a 5th argument will skip the first interactive dialog and use the\n"
+      "5th argument as the command.  So, entering 'p' will start playback immediately.\n\n"
+      "'px' will play once or the set number of loops and exit.\n\n"
+      "'w' will overwrite the in and out times and play the whole file.\n\n"
+      "'wx' will play the whole file once or the set number of loops and exit.\n",
+      "The 6th argument can set the number of loops, 1 = play once",
+  };
+  for (const char* line : kLines) std::puts(line);
+}

@@ -1,0 +1,99 @@
+#include "player/selection.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "player/console.h"
+
+namespace {
+
+constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+
+int64_t Add(int64_t a, int64_t b) {
+  int64_t r;
+  if (__builtin_add_overflow(a, b, &r)) return b > 0 ? kMax : kMin;
+  return r;
+}
+
+int64_t Sub(int64_t a, int64_t b) {
+  int64_t r;
+  if (__builtin_sub_overflow(a, b, &r)) return b < 0 ? kMax : kMin;
+  return r;
+}
+
+int64_t AsFrame(uint64_t length) { return static_cast<int64_t>(std::min<uint64_t>(length, kMax)); }
+
+// A stop past the end (a negative one counts as past it) is pulled back to the end.
+int64_t ClipToLength(int64_t stop, uint64_t length) {
+  return static_cast<uint64_t>(stop) > length ? AsFrame(length) : stop;
+}
+
+}  // namespace
+
+Selection ApplyEdit(Edit edit, Selection sel, uint64_t fileLength, int64_t nudge) {
+  const int64_t s = sel.start, e = sel.stop;
+  switch (edit) {
+    case Edit::WholeFile:
+      return {0, AsFrame(fileLength)};
+    case Edit::JumpAhead:
+      return {e, ClipToLength(Add(e, Sub(e, s)), fileLength)};
+    case Edit::JumpBack:
+      return {std::max<int64_t>(Sub(s, Sub(e, s)), 0), s};
+    case Edit::StartForward:
+      return {std::min(Add(s, nudge), e), e};
+    case Edit::StartBack:
+      return {std::max<int64_t>(Sub(s, nudge), 0), e};
+    case Edit::BothForward:
+      return {Add(s, nudge), ClipToLength(Add(e, nudge), fileLength)};
+    case Edit::BothBack:
+      return {std::max<int64_t>(Sub(s, nudge), 0), std::max<int64_t>(Sub(e, nudge), 0)};
+    case Edit::StopForward:
+      return {s, ClipToLength(Add(e, nudge), fileLength)};
+    case Edit::StopBack:
+      return {s, std::max(Sub(e, nudge), s)};
+  }
+  return sel;
+}
+
+int64_t FramesFromSeconds(uint64_t rate, float seconds) {
+  const float x = static_cast<float>(rate) * seconds;
+  if (std::isnan(x)) return 0;
+  // 2^63 is exact in float; anything at or beyond it does not fit
+  if (x >= 9223372036854775808.0f) return kMax;
+  if (x < -9223372036854775808.0f) return kMin;
+  return static_cast<int64_t>(x);
+}
+
+float SecondsFromFrames(int64_t frames, uint64_t rate) {
+  return static_cast<float>(frames) / static_cast<float>(rate);
+}
+
+int64_t InFrameFor(uint32_t rate, int64_t limit, float seconds) {
+  const float x = static_cast<float>(rate) * seconds;
+  if (std::isfinite(x) && static_cast<double>(limit) > static_cast<double>(x) && x >= 0)
+    return FramesFromSeconds(rate, seconds);
+  return 0;
+}
+
+int64_t OutFrameFor(uint32_t rate, int64_t limit, float seconds) {
+  const float x = static_cast<float>(rate) * seconds;
+  if (std::isfinite(x) && static_cast<double>(limit) >= static_cast<double>(x) &&
+      x >= -9223372036854775808.0f)
+    return FramesFromSeconds(rate, seconds);
+  return limit;
+}
+
+void SetInTime(Console* console, uint32_t rate, int64_t limit, int64_t* start) {
+  std::puts("Enter in-time in seconds.");
+  float seconds;
+  if (ReadFloat(console, &seconds)) *start = InFrameFor(rate, limit, seconds);
+}
+
+void SetOutTime(Console* console, uint32_t rate, int64_t limit, int64_t* stop) {
+  std::puts("Enter out-time in seconds.");
+  float seconds;
+  if (ReadFloat(console, &seconds)) *stop = OutFrameFor(rate, limit, seconds);
+}

@@ -1,0 +1,42 @@
+// The selection (start and stop frame) and every edit that moves it.
+#pragma once
+#include <cstdint>
+
+struct Console;
+
+struct Selection {
+  int64_t start = 0;
+  int64_t stop = 0;  // exclusive
+};
+
+enum class Edit {
+  WholeFile,     // w, wx
+  JumpAhead,     // j
+  JumpBack,      // J
+  StartForward,  // n
+  StartBack,     // b
+  BothForward,   // N
+  BothBack,      // B
+  StopForward,   // no
+  StopBack,      // bo
+};
+
+// Applies one edit to `sel` for a file of `fileLength` frames and a nudge of
+// `nudge` frames. Sums and differences saturate.
+Selection ApplyEdit(Edit edit, Selection sel, uint64_t fileLength, int64_t nudge);
+
+// truncate((float)rate * seconds) toward zero, saturated to the frame range;
+// not-a-number gives 0.
+int64_t FramesFromSeconds(uint64_t rate, float seconds);
+
+// frames / rate in single precision; the caller makes sure rate is not 0.
+float SecondsFromFrames(int64_t frames, uint64_t rate);
+
+// The frame a typed in-time or out-time selects. In-times at or past `limit`,
+// negative or not finite give 0; out-times past `limit` or not finite give `limit`.
+int64_t InFrameFor(uint32_t rate, int64_t limit, float seconds);
+int64_t OutFrameFor(uint32_t rate, int64_t limit, float seconds);
+
+// The two prompts. A reply that is not a number leaves the frame unchanged.
+void SetInTime(Console* console, uint32_t rate, int64_t limit, int64_t* start);
+void SetOutTime(Console* console, uint32_t rate, int64_t limit, int64_t* stop);

@@ -1,0 +1,48 @@
+#include "wave/sample_format.h"
+
+namespace {
+
+enum : uint32_t { kPcm = 1, kFloat = 3, kALaw = 6, kMuLaw = 7 };
+
+bool EncodingFor(uint32_t code, uint32_t bits, SampleEncoding* e) {
+  switch (code) {
+    case kPcm:
+      switch (bits) {
+        case 8: *e = SampleEncoding::U8; return true;
+        case 16: *e = SampleEncoding::S16; return true;
+        case 24: *e = SampleEncoding::S24Packed; return true;
+        case 32: *e = SampleEncoding::S32; return true;
+      }
+      return false;
+    case kFloat:
+      if (bits == 32) *e = SampleEncoding::Float32;
+      if (bits == 64) *e = SampleEncoding::Float64;
+      return bits == 32 || bits == 64;
+    case kALaw:
+      *e = SampleEncoding::ALaw;
+      return bits == 8;
+    case kMuLaw:
+      *e = SampleEncoding::MuLaw;
+      return bits == 8;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ChooseEncoding(const StreamAttributes& a, SampleEncoding* encoding, std::string* why) {
+  const std::string prefix = "Unsupported wave file: ";
+  if (!a.hasFormat) {
+    *why = prefix + "no format chunk.";
+  } else if (a.channels != 1 && a.channels != 2) {
+    *why = prefix + std::to_string(a.channels) + " channels (mono and stereo play).";
+  } else if (a.sampleRate == 0) {
+    *why = prefix + "a sample rate of 0.";
+  } else if (!EncodingFor(a.formatCode, a.bitsPerSample, encoding)) {
+    *why = prefix + std::to_string(a.bitsPerSample) + "-bit samples in format " +
+           std::to_string(a.formatCode) + ".";
+  } else {
+    return true;
+  }
+  return false;
+}

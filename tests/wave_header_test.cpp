@@ -1,2 +1,169 @@
+#include "wave/wave_header.h"
+
 #include <gtest/gtest.h>
-TEST(X,Y){}
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "wave/sample_format.h"
+#include "wave_bytes.h"
+
+namespace {
+
+ScanStatus Scan(const Bytes& b, StreamAttributes* a) {
+  return ScanWaveHeader(b.data(), b.size(), b.size(), a);
+}
+
+StreamAttributes ScanOk(const Bytes& b) {
+  StreamAttributes a;
+  EXPECT_EQ(Scan(b, &a), ScanStatus::Ok);
+  return a;
+}
+
+TEST(WaveHeader, CanonicalHeader) {
+  WaveSpec w;
+  w.data = Ramp(400);
+  const Bytes file = WaveFile(w);
+  ASSERT_EQ(file.size(), 444u);
+  StreamAttributes a = ScanOk(file);
+  EXPECT_EQ(a.sampleRate, 8000u);
+  EXPECT_EQ(a.bytesPerSample, 2u);
+  EXPECT_EQ(a.channels, 2u);
+  EXPECT_EQ(a.formatCode, 1u);
+  EXPECT_EQ(a.dataOffset, 44u);
+  EXPECT_EQ(a.lengthFrames, 100u);
+}
+
+TEST(WaveHeader, ChunksAroundTheData) {
+  WaveSpec w;
+  w.data = Ramp(400);
+  w.before = Chunk("LIST", Ramp(30));
+  w.after = Chunk("LIST", Ramp(64));
+  StreamAttributes a = ScanOk(WaveFile(w));
+  EXPECT_EQ(a.dataOffset, 44u + 38u);
+  EXPECT_EQ(a.lengthFrames, 100u);  // the trailing chunk is not audio
+}
+
+TEST(WaveHeader, FirstEvenDataWins) {
+  WaveSpec w;
+  w.data = Ramp(400);
+  Bytes inner = {'x', 'x'};
+  Put(&inner, "data");  // at offset 36 + 8 + 2 = 46
+  w.before = Chunk("junk", inner);
+  EXPECT_EQ(ScanOk(WaveFile(w)).dataOffset, 54u);
+  w.before = Chunk("junk", Bytes{'x', 'd', 'a', 't', 'a', 'x'});  // odd offset: skipped
+  EXPECT_EQ(ScanOk(WaveFile(w)).dataOffset, 44u + 14u);
+}
+
+TEST(WaveHeader, DataSizeIsCappedByBytesPresent) {
+  WaveSpec w;
+  w.data = Ramp(401);
+  w.dataSize = 0;
+  EXPECT_EQ(ScanOk(WaveFile(w)).lengthFrames, 0u);
+  w.dataSize = 0xFFFFFFFF;  // sign-extended, then capped
+  EXPECT_EQ(ScanOk(WaveFile(w)).lengthFrames, 100u);
+  w.dataSize = 100000;
+  EXPECT_EQ(ScanOk(WaveFile(w)).lengthFrames, 100u);
+  w.data.clear();
+  Bytes file = WaveFile(w);
+  file.resize(file.size() - 2);  // the size field itself is cut: the data starts past the end
+  EXPECT_EQ(ScanOk(file).lengthFrames, 0u);
+}
+
+TEST(WaveHeader, MissingChunks) {
+  Bytes noFmt;
+  Put(&noFmt, "RIFF....WAVEdata");
+  Put(&noFmt, 8, 4);
+  Put(&noFmt, "12345678");
+  StreamAttributes a;
+  EXPECT_EQ(Scan(noFmt, &a), ScanStatus::Ok);
+  EXPECT_FALSE(a.hasFormat);
+  EXPECT_EQ(a.lengthFrames, 0u);  // no frame size: no division by zero
+
+  WaveSpec w;
+  Bytes noData = WaveFile(w);
+  noData.resize(39);  // ends inside the identifier
+  EXPECT_EQ(Scan(noData, &a), ScanStatus::NoData);
+}
+
+TEST(WaveHeader, ProbesUpTo128KiB) {
+  for (size_t pad : {131072 - 36, 131074 - 36}) {  // "data" at 131072, then 131074
+    WaveSpec w;
+    w.data = Ramp(40);
+    w.before = Chunk("junk", Bytes(pad - 8, 0));
+    StreamAttributes a;
+    const Bytes file = WaveFile(w);
+    EXPECT_EQ(Scan(file, &a), pad == 131072 - 36 ? ScanStatus::Ok : ScanStatus::NoData);
+    // a prefix of the file either gives the same answer or asks for more
+    EXPECT_EQ(ScanWaveHeader(file.data(), 4096, file.size(), &a), ScanStatus::NeedMore);
+  }
+}
+
+TEST(WaveHeader, FormatFields) {
+  WaveSpec w;
+  w.data = Ramp(60);
+  w.channels = 0;
+  StreamAttributes a = ScanOk(WaveFile(w));
+  EXPECT_EQ(a.lengthFrames, 0u);
+
+  w.channels = 2;
+  w.format = 0xFFFE;
+  w.bits = 24;
+  a = ScanOk(WaveFile(w));
+  EXPECT_EQ(a.bytesPerSample, 3u);
+  EXPECT_EQ(a.formatCode, 1u);
+  EXPECT_EQ(a.lengthFrames, 10u);
+  w.subFormat = 3;
+  w.bits = 32;
+  a = ScanOk(WaveFile(w));
+  EXPECT_EQ(a.formatCode, 3u);
+  EXPECT_EQ(a.bytesPerSample, 4u);
+}
+
+TEST(SampleFormat, PlaysOnlyWhatTheDeviceCanTakeAsIs) {
+  const struct {
+    uint16_t format, channels, bits;
+    const char* refusal;  // nullptr: plays
+  } kCases[] = {
+      {1, 2, 16, nullptr},  {1, 1, 8, nullptr},   {1, 2, 24, nullptr}, {1, 2, 32, nullptr},
+      {3, 2, 32, nullptr},  {3, 1, 64, nullptr},  {6, 1, 8, nullptr},  {7, 2, 8, nullptr},
+      {1, 2, 12, "Unsupported wave file: 12-bit samples in format 1."},
+      {1, 2, 64, "Unsupported wave file: 64-bit samples in format 1."},
+      {3, 2, 16, "Unsupported wave file: 16-bit samples in format 3."},
+      {2, 2, 4, "Unsupported wave file: 4-bit samples in format 2."},
+      {1, 0, 16, "Unsupported wave file: 0 channels (mono and stereo play)."},
+      {1, 6, 16, "Unsupported wave file: 6 channels (mono and stereo play)."},
+  };
+  for (const auto& c : kCases) {
+    StreamAttributes a;
+    a.hasFormat = true;
+    a.formatCode = c.format;
+    a.channels = c.channels;
+    a.bitsPerSample = c.bits;
+    a.bytesPerSample = c.bits / 8;
+    a.sampleRate = 44100;
+    SampleEncoding e;
+    std::string why;
+    EXPECT_EQ(ChooseEncoding(a, &e, &why), c.refusal == nullptr) << c.format << "/" << c.bits;
+    EXPECT_EQ(why, c.refusal ? c.refusal : "");
+  }
+}
+
+TEST(GetAttributes, ReadsPastTheFirstBlockOnlyWhenNeeded) {
+  char path[] = "/tmp/zuvaroza-scan-XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  WaveSpec w;
+  w.data = Ramp(400);
+  w.before = Chunk("junk", Bytes(100000, 'd'));
+  const Bytes file = WaveFile(w);
+  ASSERT_EQ(write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
+  close(fd);
+  StreamAttributes a;
+  GetAttributes(path, &a);
+  EXPECT_EQ(a.dataOffset, 44u + 100008u);
+  EXPECT_EQ(a.lengthFrames, 100u);
+  unlink(path);
+}
+
+}  // namespace

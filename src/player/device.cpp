@@ -52,10 +52,14 @@ bool Configure(snd_pcm_t* pcm, SampleEncoding encoding, uint32_t rate,
                error);
 }
 
+// The library's own diagnostics would repeat, less clearly, the one line we print.
+void Quiet(const char*, int, const char*, int, const char*, ...) {}
+
 }  // namespace
 
 bool OpenDevice(const std::string& name, SampleEncoding encoding, uint32_t rate,
                 PcmHandle* pcm, snd_pcm_uframes_t* periodFrames, DeviceError* error) {
+  snd_lib_error_set_handler(Quiet);
   snd_pcm_t* raw = nullptr;
   if (!Check(snd_pcm_open(&raw, name.c_str(), SND_PCM_STREAM_PLAYBACK, 0),
              "unable to open pcm device: %s\n", error))

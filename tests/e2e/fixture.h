@@ -61,3 +61,8 @@ inline Bytes Repeat(const Bytes& b, int times) {
 inline Bytes Slice(const Bytes& b, size_t from, size_t to) {
   return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(to));
 }
+
+inline Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}

@@ -37,6 +37,23 @@ TEST_F(Cli, HelpAtThePrompt) {
   EXPECT_EQ(RunZuvaroza({}, "x\n").out, kPrompt);
 }
 
+TEST_F(Cli, HelpAndVersionOptions) {
+  for (const char* option : {"--help", "-h"}) {
+    Outcome o = RunZuvaroza({option});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, std::string(kHelp) +
+                         "Usage: zuvaroza [DEVICE|d] [FILE [START [STOP [COMMAND [LOOPS]]]]]\n");
+  }
+  Outcome o = RunZuvaroza({"--version"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "zuvaroza 1.07\n");
+  WaveSpec w;
+  w.data = Ramp(400);
+  o = RunZuvaroza({"--help", Write("extra.wav", WaveFile(w))});  // a device name there
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "unable to open pcm device: No such file or directory\n");
+}
+
 TEST_F(Cli, EndOfInputAtEitherPromptEndsWithStatusOne) {
   EXPECT_EQ(RunZuvaroza({}, "").status, 1);
   EXPECT_EQ(RunZuvaroza({"null"}, "h\n").status, 1);

@@ -96,7 +96,10 @@ void Process::Signal(int sig) { kill(pid_, sig); }
 
 bool Process::Running() {
   Pump(0);
-  return waitpid(pid_, nullptr, WNOHANG | WNOWAIT) == 0;
+  siginfo_t info{};
+  // WNOWAIT leaves the child to be reaped by Finish
+  return waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == 0;
 }
 
 Outcome Process::Finish(double seconds) {

@@ -6,7 +6,7 @@
 
 using Bytes = std::vector<unsigned char>;
 
-struct WaveSpec {
+struct WaveLayout {
   uint16_t format = 1;  // 0xFFFE writes an extensible header with `subFormat`
   uint16_t subFormat = 1;
   uint16_t channels = 2;
@@ -34,7 +34,7 @@ inline Bytes Chunk(const std::string& id, const Bytes& body) {
   return b;
 }
 
-inline Bytes WaveFile(const WaveSpec& w) {
+inline Bytes WaveFile(const WaveLayout& w) {
   const bool ext = w.format == 0xFFFE;
   const uint16_t align = static_cast<uint16_t>(w.channels * (w.bits / 8));
   Bytes fmt;

@@ -21,7 +21,7 @@ StreamAttributes ScanOk(const Bytes& b) {
 }
 
 TEST(WaveHeader, CanonicalHeader) {
-  WaveSpec w;
+  WaveLayout w;
   w.data = Ramp(400);
   const Bytes file = WaveFile(w);
   ASSERT_EQ(file.size(), 444u);
@@ -35,7 +35,7 @@ TEST(WaveHeader, CanonicalHeader) {
 }
 
 TEST(WaveHeader, ChunksAroundTheData) {
-  WaveSpec w;
+  WaveLayout w;
   w.data = Ramp(400);
   w.before = Chunk("LIST", Ramp(30));
   w.after = Chunk("LIST", Ramp(64));
@@ -45,7 +45,7 @@ TEST(WaveHeader, ChunksAroundTheData) {
 }
 
 TEST(WaveHeader, FirstEvenDataWins) {
-  WaveSpec w;
+  WaveLayout w;
   w.data = Ramp(400);
   Bytes inner = {'x', 'x'};
   Put(&inner, "data");  // at offset 36 + 8 + 2 = 46
@@ -56,7 +56,7 @@ TEST(WaveHeader, FirstEvenDataWins) {
 }
 
 TEST(WaveHeader, DataSizeIsCappedByBytesPresent) {
-  WaveSpec w;
+  WaveLayout w;
   w.data = Ramp(401);
   w.dataSize = 0;
   EXPECT_EQ(ScanOk(WaveFile(w)).lengthFrames, 0u);
@@ -80,7 +80,7 @@ TEST(WaveHeader, MissingChunks) {
   EXPECT_FALSE(a.hasFormat);
   EXPECT_EQ(a.lengthFrames, 0u);  // no frame size: no division by zero
 
-  WaveSpec w;
+  WaveLayout w;
   Bytes noData = WaveFile(w);
   noData.resize(39);  // ends inside the identifier
   EXPECT_EQ(Scan(noData, &a), ScanStatus::NoData);
@@ -88,7 +88,7 @@ TEST(WaveHeader, MissingChunks) {
 
 TEST(WaveHeader, ProbesUpTo128KiB) {
   for (size_t pad : {131072 - 36, 131074 - 36}) {  // "data" at 131072, then 131074
-    WaveSpec w;
+    WaveLayout w;
     w.data = Ramp(40);
     w.before = Chunk("junk", Bytes(pad - 8, 0));
     StreamAttributes a;
@@ -100,7 +100,7 @@ TEST(WaveHeader, ProbesUpTo128KiB) {
 }
 
 TEST(WaveHeader, FormatFields) {
-  WaveSpec w;
+  WaveLayout w;
   w.data = Ramp(60);
   w.channels = 0;
   StreamAttributes a = ScanOk(WaveFile(w));
@@ -153,7 +153,7 @@ TEST(GetAttributes, ReadsPastTheFirstBlockOnlyWhenNeeded) {
   char path[] = "/tmp/zuvaroza-scan-XXXXXX";
   const int fd = mkstemp(path);
   ASSERT_GE(fd, 0);
-  WaveSpec w;
+  WaveLayout w;
   w.data = Ramp(400);
   w.before = Chunk("junk", Bytes(100000, 'd'));
   const Bytes file = WaveFile(w);

@@ -47,7 +47,7 @@ TEST_F(Cli, HelpAndVersionOptions) {
   Outcome o = RunZuvaroza({"--version"});
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out, "zuvaroza 1.07\n");
-  WaveSpec w;
+  WaveLayout w;
   w.data = Ramp(400);
   o = RunZuvaroza({"--help", Write("extra.wav", WaveFile(w))});  // a device name there
   EXPECT_EQ(o.status, 1);
@@ -67,7 +67,7 @@ TEST_F(Cli, FileProblemsEndWithStatusTwo) {
   o = RunZuvaroza({"null"}, Path("absent.wav") + "\n");  // the same from the prompt
   EXPECT_EQ(o.status, 2);
 
-  WaveSpec w;
+  WaveLayout w;
   Bytes noData = WaveFile(w);
   noData.resize(36);
   o = RunZuvaroza({"null", Write("nodata.wav", noData)});
@@ -91,7 +91,7 @@ TEST_F(Cli, RefusedFormatsNeverReachTheDevice) {
       {2, 1, 16, "Unsupported wave file: 16-bit samples in format 2.\n"},
   };
   for (const auto& c : kCases) {
-    WaveSpec w;
+    WaveLayout w;
     w.format = c.format;
     w.channels = c.channels;
     w.bits = c.bits;
@@ -113,7 +113,7 @@ TEST_F(Cli, RefusedFormatsNeverReachTheDevice) {
 }
 
 TEST_F(Cli, DeviceThatCannotBeOpened) {
-  WaveSpec w;
+  WaveLayout w;
   w.data = Ramp(400);
   Outcome o = RunZuvaroza({"no-such-device", Write("a.wav", WaveFile(w)), "0", "0", "px"});
   EXPECT_EQ(o.status, 1);
@@ -122,7 +122,7 @@ TEST_F(Cli, DeviceThatCannotBeOpened) {
 }
 
 TEST_F(Cli, SetUpAndReleaseOnTheNullDevice) {
-  WaveSpec w;
+  WaveLayout w;
   w.data = Ramp(400);
   const std::string name(5000, 'n');  // long words are kept whole, never overrun
   Outcome o = RunZuvaroza({"null", Write("a.wav", WaveFile(w)), "0", "0", "x"});

@@ -12,7 +12,7 @@ class Interrupt : public EndToEnd {
  protected:
   void SetUp() override {
     EndToEnd::SetUp();
-    WaveSpec w;
+    WaveLayout w;
     w.rate = 44100;
     w.data = Bytes(441000 * 4, 1);  // 10 s: a million loops would take hours on null
     file_ = Write("a.wav", WaveFile(w));

@@ -38,7 +38,7 @@ class MenuTest : public EndToEnd {
     args.insert(args.end(), extra.begin(), extra.end());
     return RunZuvaroza(args, input);
   }
-  WaveSpec wave_;
+  WaveLayout wave_;
   std::string file_;
 };
 

@@ -5,8 +5,8 @@ namespace {
 
 using Playback = EndToEnd;
 
-WaveSpec Spec(uint16_t format, uint16_t channels, uint16_t bits, size_t frames) {
-  WaveSpec w;
+WaveLayout Layout(uint16_t format, uint16_t channels, uint16_t bits, size_t frames) {
+  WaveLayout w;
   w.format = format;
   w.channels = channels;
   w.bits = bits;
@@ -20,7 +20,7 @@ TEST_F(Playback, EveryEncodingIsSentUnchangedAndMonoIsDoubled) {
   } kCases[] = {{1, 2, 16}, {1, 1, 16}, {1, 2, 24}, {1, 1, 24}, {1, 1, 8},
                 {3, 2, 32}, {3, 1, 64}, {1, 2, 32}, {6, 1, 8},  {7, 2, 8}};
   for (const auto& c : kCases) {
-    const WaveSpec w = Spec(c.format, c.channels, c.bits, 10001);  // not a whole number of periods
+    const WaveLayout w = Layout(c.format, c.channels, c.bits, 10001);  // not a whole number of periods
     Outcome o = RunZuvaroza({Capture("out.raw"), Write("a.wav", WaveFile(w)), "0", "0", "px"});
     ASSERT_EQ(o.status, 0) << o.out << o.err;
     const Bytes want = c.channels == 2 ? w.data : Widen(w.data, c.bits / 8);
@@ -29,7 +29,7 @@ TEST_F(Playback, EveryEncodingIsSentUnchangedAndMonoIsDoubled) {
 }
 
 TEST_F(Playback, SelectionLoopsJoinWithNothingBetween) {
-  WaveSpec w = Spec(1, 2, 16, 8000);
+  WaveLayout w = Layout(1, 2, 16, 8000);
   w.after = Chunk("LIST", Ramp(100, 9));
   Outcome o = RunZuvaroza({Capture("out.raw"), Write("a.wav", WaveFile(w)), "0.25", "0.75", "px", "2"});
   EXPECT_EQ(o.status, 0);
@@ -46,7 +46,7 @@ TEST_F(Playback, SelectionLoopsJoinWithNothingBetween) {
 }
 
 TEST_F(Playback, LoopCountsAndEmptySelections) {
-  const std::string file = Write("a.wav", WaveFile(Spec(1, 2, 16, 800)));
+  const std::string file = Write("a.wav", WaveFile(Layout(1, 2, 16, 800)));
   const std::string head = "Playing...\nstart = 0.00 sec\nstop  = 0.10 sec\n";
   const struct {
     std::vector<std::string> args;

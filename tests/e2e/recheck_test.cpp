@@ -10,8 +10,8 @@ const char kMenuEnd[] = "'+' to show additional commands\n";
 
 class Recheck : public EndToEnd {
  protected:
-  WaveSpec Spec(uint16_t channels, uint32_t rate, uint16_t bits, size_t frames, unsigned seed) {
-    WaveSpec w;
+  WaveLayout Layout(uint16_t channels, uint32_t rate, uint16_t bits, size_t frames, unsigned seed) {
+    WaveLayout w;
     w.channels = channels;
     w.rate = rate;
     w.bits = bits;
@@ -20,7 +20,7 @@ class Recheck : public EndToEnd {
   }
 
   // Plays `first` with "p", lets `change` alter the file, then types `words`.
-  Outcome TwoPasses(const WaveSpec& first, const std::function<void()>& change,
+  Outcome TwoPasses(const WaveLayout& first, const std::function<void()>& change,
                     const std::string& words) {
     Process p({Capture("out.raw"), Write("a.wav", WaveFile(first)), "0", "0", "p"});
     EXPECT_TRUE(p.WaitFor(kMenuEnd));
@@ -32,30 +32,30 @@ class Recheck : public EndToEnd {
 
 TEST_F(Recheck, ShapeChangesEndTheRun) {
   const struct {
-    WaveSpec now;
+    WaveLayout now;
     const char* warning;
   } kCases[] = {
-      {Spec(2, 16000, 16, 800, 1), "WARNING: Wavefile samplerate has changed!  Restart the program.\n"},
-      {Spec(2, 8000, 24, 800, 1), "WARNING: Wavefile bit depth has changed!  Restart the program.\n"},
-      {Spec(1, 8000, 16, 800, 1), "WARNING: Wavefile channel number has changed!  Restart the program.\n"},
+      {Layout(2, 16000, 16, 800, 1), "WARNING: Wavefile samplerate has changed!  Restart the program.\n"},
+      {Layout(2, 8000, 24, 800, 1), "WARNING: Wavefile bit depth has changed!  Restart the program.\n"},
+      {Layout(1, 8000, 16, 800, 1), "WARNING: Wavefile channel number has changed!  Restart the program.\n"},
   };
   for (const auto& c : kCases) {
     for (const char* word : {"p\n", "x\n"}) {  // exiting re-checks too
-      Outcome o = TwoPasses(Spec(2, 8000, 16, 800, 1), [&] { Write("a.wav", WaveFile(c.now)); }, word);
+      Outcome o = TwoPasses(Layout(2, 8000, 16, 800, 1), [&] { Write("a.wav", WaveFile(c.now)); }, word);
       EXPECT_EQ(o.status, 1);
       EXPECT_EQ(o.out.substr(o.out.size() - std::string(c.warning).size()), c.warning);
     }
   }
-  WaveSpec floats = Spec(2, 8000, 32, 800, 1);
+  WaveLayout floats = Layout(2, 8000, 32, 800, 1);
   floats.format = 3;
-  Outcome o = TwoPasses(Spec(2, 8000, 32, 800, 1), [&] { Write("a.wav", WaveFile(floats)); }, "p\n");
+  Outcome o = TwoPasses(Layout(2, 8000, 32, 800, 1), [&] { Write("a.wav", WaveFile(floats)); }, "p\n");
   EXPECT_EQ(o.status, 1);
   EXPECT_NE(o.out.find("bit depth has changed"), std::string::npos);
 }
 
 TEST_F(Recheck, ShorterFileWarnsClipsAndPlaysWhatIsThere) {
-  const WaveSpec shorter = Spec(2, 8000, 16, 3000, 2);
-  const WaveSpec first = Spec(2, 8000, 16, 8000, 1);
+  const WaveLayout shorter = Layout(2, 8000, 16, 3000, 2);
+  const WaveLayout first = Layout(2, 8000, 16, 8000, 1);
   Outcome o = TwoPasses(first, [&] { Write("a.wav", WaveFile(shorter)); }, "p\np\n");
   EXPECT_EQ(o.status, 0);
   const std::string warned = "WARNING: Wavefile length has changed!\nPlaying...\nstart = 0.00 sec\nstop  = 0.38 sec\n";
@@ -64,8 +64,8 @@ TEST_F(Recheck, ShorterFileWarnsClipsAndPlaysWhatIsThere) {
 }
 
 TEST_F(Recheck, FileReplacedByRenameIsTheFilePlayed) {
-  const WaveSpec second = Spec(2, 8000, 16, 8000, 3);
-  const WaveSpec first = Spec(2, 8000, 16, 8000, 1);
+  const WaveLayout second = Layout(2, 8000, 16, 8000, 3);
+  const WaveLayout first = Layout(2, 8000, 16, 8000, 1);
   Outcome o = TwoPasses(first, [&] {
     Write("new.wav", WaveFile(second));
     ASSERT_EQ(std::rename(Path("new.wav").c_str(), Path("a.wav").c_str()), 0);

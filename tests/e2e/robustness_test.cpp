@@ -16,7 +16,7 @@ void ExpectCleanEnd(const Outcome& o, const std::string& what) {
 // A wave file with one random kind of damage.
 Bytes Mutant(std::mt19937* rng) {
   auto pick = [rng](uint32_t n) { return std::uniform_int_distribution<uint32_t>(0, n - 1)(*rng); };
-  WaveSpec w;
+  WaveLayout w;
   const uint16_t kChannels[] = {0, 1, 2, 3, 255, 65535};
   const uint16_t kBits[] = {0, 1, 8, 12, 16, 20, 24, 32, 64, 65535};
   w.format = static_cast<uint16_t>(pick(4) == 0 ? 0xFFFE : pick(2) ? 1 : 1 + pick(8));
@@ -48,7 +48,7 @@ TEST_F(Robustness, DamagedFiles) {
 }
 
 TEST_F(Robustness, OddTyping) {
-  WaveSpec w;
+  WaveLayout w;
   w.data = Ramp(4000);
   const std::string file = Write("a.wav", WaveFile(w));
   const std::string kNumbers[] = {"nan", "inf", "-inf", "1e39", "-1e39", "99999999999999999999",

@@ -17,8 +17,8 @@ done
 
 # name, bits, channels
 files=(s16:16:2 s24:24:2 m16:16:1)
-for spec in "${files[@]}"; do
-  IFS=: read -r name bits ch <<<"$spec"
+for entry in "${files[@]}"; do
+  IFS=: read -r name bits ch <<<"$entry"
   [ -s "$data/$name.wav" ] || sox -n -r 44100 -b "$bits" -c "$ch" "$data/$name.wav" synth 600 whitenoise vol 0.5
 done
 # s16 again, with a JUNK chunk that puts the "data" id at byte 131072

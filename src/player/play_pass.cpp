@@ -7,6 +7,7 @@
 #include <ctime>
 #include <limits>
 
+#include "player/clock_line.h"
 #include "player/interleave.h"
 #include "player/interrupt.h"
 #include "player/selection.h"
@@ -90,7 +91,8 @@ bool PlayOnce(PlayerState* s, int64_t* lastFlush) {
         std::fprintf(stderr, "Unable to write to pcm device: %s\n", snd_strerror(error));
         std::exit(1);
     }
-    std::printf("\rclock = %.2f sec", static_cast<double>(SecondsFromFrames(pos, a.sampleRate)));
+    char clock[kClockLineSize];
+    std::fwrite(clock, 1, FormatClockLine(SecondsFromFrames(pos, a.sampleRate), clock), stdout);
     const int64_t now = NowNs();
     if (now - *lastFlush >= kClockFlushNs) {
       std::fflush(stdout);

@@ -70,7 +70,7 @@ bool PlayOnce(PlayerState* s, int64_t* lastFlush) {
   const bool mono = a.channels == 1;
   const uint64_t fileFrameBytes = FrameBytes(a);
   const size_t deviceFrameBytes = 2 * size_t{a.bytesPerSample};
-  unsigned char* in = mono ? s->readBuffer.data() : s->outBuffer.data();
+  unsigned char* in = mono ? s->readBuffer.get() : s->outBuffer.get();
   const int64_t end = PlayEnd(s->stopFrame, a.lengthFrames);
   // a start before the data would play the header as sound
   for (int64_t pos = std::max<int64_t>(s->startFrame, 0); pos < end;) {
@@ -82,9 +82,9 @@ bool PlayOnce(PlayerState* s, int64_t* lastFlush) {
     if (mono)
       Interleave(static_cast<int>(got), static_cast<int>(a.bytesPerSample),
                  reinterpret_cast<const signed char*>(in), reinterpret_cast<const signed char*>(in),
-                 reinterpret_cast<signed char*>(s->outBuffer.data()));
+                 reinterpret_cast<signed char*>(s->outBuffer.get()));
     int error = 0;
-    switch (WriteFrames(s->pcm.get(), s->outBuffer.data(), got, deviceFrameBytes, &error)) {
+    switch (WriteFrames(s->pcm.get(), s->outBuffer.get(), got, deviceFrameBytes, &error)) {
       case WriteResult::Done: break;
       case WriteResult::Stopped: return false;
       case WriteResult::Failed:

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 
 #include "player/command_loop.h"
 #include "player/interrupt.h"
@@ -10,6 +9,15 @@
 #include "player/selection.h"
 
 namespace {
+
+// Null when memory is short or the size does not fit.
+PeriodBuffer AllocatePeriod(snd_pcm_uframes_t frames, size_t frameBytes) {
+  constexpr size_t kPage = 4096;
+  size_t bytes;
+  if (__builtin_mul_overflow(frames, frameBytes, &bytes) || bytes > SIZE_MAX - kPage) return nullptr;
+  bytes = (bytes + kPage - 1) / kPage * kPage;  // aligned_alloc wants whole pages here
+  return PeriodBuffer(static_cast<unsigned char*>(std::aligned_alloc(kPage, bytes ? bytes : kPage)));
+}
 
 void SetUp(PlayerState* s, const std::string& deviceName, float inSeconds, float outSeconds) {
   GetAttributes(s->path, &s->initial);
@@ -33,11 +41,10 @@ void SetUp(PlayerState* s, const std::string& deviceName, float inSeconds, float
     std::fprintf(stderr, error.format, snd_strerror(error.code));
     std::exit(1);
   }
-  try {
-    const size_t sampleBytes = s->initial.bytesPerSample;
-    if (s->initial.channels == 1) s->readBuffer.resize(s->periodFrames * sampleBytes);
-    s->outBuffer.resize(s->periodFrames * 2 * sampleBytes);
-  } catch (const std::exception&) {  // bad_alloc, or a period too large to size
+  const size_t sampleBytes = s->initial.bytesPerSample;
+  s->outBuffer = AllocatePeriod(s->periodFrames, 2 * sampleBytes);
+  if (s->initial.channels == 1) s->readBuffer = AllocatePeriod(s->periodFrames, sampleBytes);
+  if (!s->outBuffer || (s->initial.channels == 1 && !s->readBuffer)) {
     std::puts("Unable to allocate the playback buffers!");
     std::exit(1);
   }
@@ -49,8 +56,8 @@ void Release(PlayerState* s) {
   std::fflush(stdout);
   snd_pcm_drain(s->pcm.get());
   s->pcm.reset();
-  s->readBuffer = {};
-  s->outBuffer = {};
+  s->readBuffer.reset();
+  s->outBuffer.reset();
   s->file.Reset();
 }
 

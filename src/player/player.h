@@ -1,8 +1,9 @@
 // One player run: set-up, the menu and play passes, release.
 #pragma once
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "player/console.h"
 #include "player/device.h"
@@ -12,6 +13,12 @@
 
 enum Action { kStay = 0, kPlay = 1, kExit = 2 };
 enum ExitMode { kEndAfterPass = 1, kBackToMenu = 3 };
+
+struct FreeBytes {
+  void operator()(unsigned char* p) const { std::free(p); }
+};
+// Page-aligned, so the kernel copies each period into it at full speed.
+using PeriodBuffer = std::unique_ptr<unsigned char[], FreeBytes>;
 
 struct PlayerState {
   std::string path;
@@ -31,8 +38,8 @@ struct PlayerState {
   UniqueFd file;  // the player's own handle, read by the passes
   PcmHandle pcm;
   snd_pcm_uframes_t periodFrames = 0;
-  std::vector<unsigned char> readBuffer;  // one period of mono file data
-  std::vector<unsigned char> outBuffer;   // one period of stereo device frames
+  PeriodBuffer readBuffer;  // one period of mono file data
+  PeriodBuffer outBuffer;   // one period of stereo device frames
 };
 
 // Plays `path` on `deviceName`. `autoCommand` 1 acts on `commandText` before

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds zuvaroza and its tests (Release, into build/), runs every test.
-# Exits non-zero when the build or any test fails.
+# Installs what is missing, builds zuvaroza and its tests (Release, into build/), runs every test;
+# then again with AddressSanitizer and UndefinedBehaviorSanitizer (Debug, into build-asan/);
+# fuzzes the header scan for a minute and runs one session under valgrind.
+# Exits non-zero when a build, a test, a sanitizer, the fuzzer or valgrind fails.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -32,9 +34,40 @@ stage_release() {
   run_tests build
 }
 
+# The e2e tests run build-asan's own zuvaroza, so the program itself runs sanitized. Reports go to
+# files, not standard error, so that a test which expects a given exit status cannot hide one.
+stage_asan() {
+  local flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+  configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="$flags" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
+  local logs=$PWD/build-asan/sanitizer-logs
+  rm -rf "$logs" && mkdir -p "$logs"
+  local status=0
+  ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:exitcode=86:log_path=$logs/asan" \
+    UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$logs/ubsan" \
+    run_tests build-asan || status=$?
+  if compgen -G "$logs/*" >/dev/null; then
+    echo "== sanitizer reports:" >&2
+    cat "$logs"/* >&2
+    status=1
+  fi
+  return "$status"
+}
+
+stage_fuzz() {
+  bash scripts/fuzz.sh 60
+}
+
+stage_valgrind() {
+  bash scripts/valgrind.sh
+}
+
 main() {
   stage_setup
   stage_release
+  stage_asan
+  stage_fuzz
+  stage_valgrind
 }
 
 main "$@"

@@ -94,7 +94,9 @@ bool PlayOnce(PlayerState* s, int64_t* lastFlush) {
     char clock[kClockLineSize];
     std::fwrite(clock, 1, FormatClockLine(SecondsFromFrames(pos, a.sampleRate), clock), stdout);
     const int64_t now = NowNs();
-    if (now - *lastFlush >= kClockFlushNs) {
+    // flush when the text is due, or before a write that will wait for the device
+    if (now - *lastFlush >= kClockFlushNs ||
+        snd_pcm_avail_update(s->pcm.get()) < static_cast<snd_pcm_sframes_t>(s->periodFrames)) {
       std::fflush(stdout);
       *lastFlush = now;
     }

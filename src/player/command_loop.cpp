@@ -55,10 +55,6 @@ namespace {
 
 uint32_t Rate32(const PlayerState& s) { return static_cast<uint32_t>(s.current.sampleRate); }
 
-int64_t Limit(const PlayerState& s) {
-  return s.fileLength > INT64_MAX ? INT64_MAX : static_cast<int64_t>(s.fileLength);
-}
-
 void CheckSelectionForPlay(PlayerState* s) {
   if (s->startFrame > s->stopFrame) {
     std::puts("Start time is set later than stop time!");
@@ -95,9 +91,9 @@ void ApplyWord(PlayerState* s, const std::string& word) {
   if (word == "px" || word == "wx") s->exitMode = kEndAfterPass;
   Edit edit;
   if (word == "i") {
-    SetInTime(&s->console, Rate32(*s), Limit(*s), &s->startFrame);
+    SetInTime(&s->console, Rate32(*s), LengthAsFrame(s->fileLength), &s->startFrame);
   } else if (word == "o") {
-    SetOutTime(&s->console, Rate32(*s), Limit(*s), &s->stopFrame);
+    SetOutTime(&s->console, Rate32(*s), LengthAsFrame(s->fileLength), &s->stopFrame);
   } else if (word == "l") {
     std::puts("Enter number of loops.");
     ReadInt(&s->console, &s->loopCount);

@@ -1,11 +1,9 @@
 #include "player/play_pass.h"
 
 #include <algorithm>
-#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <limits>
 
 #include "player/clock_line.h"
 #include "player/interleave.h"
@@ -46,7 +44,7 @@ void RecheckHeader(PlayerState* s) {
   if (s->current.lengthFrames != s->initial.lengthFrames) {
     std::puts("WARNING: Wavefile length has changed!");
     if (static_cast<uint64_t>(s->stopFrame) > s->fileLength)
-      s->stopFrame = PlayEnd(std::numeric_limits<int64_t>::max(), s->fileLength);
+      s->stopFrame = LengthAsFrame(s->fileLength);
   }
   if (!NamesSameFile(s->path, s->file.Get())) {
     s->file = OpenRegularFile(s->path.c_str());
@@ -62,6 +60,19 @@ void PrintSelection(PlayerState* s) {
   std::puts("Playing...");
   std::printf("start = %.2f sec\n", static_cast<double>(s->startSeconds));
   std::printf("stop  = %.2f sec\n", static_cast<double>(s->stopSeconds));
+}
+
+// Prints the clock line for the period at `pos`.
+void ShowClock(const PlayerState& s, int64_t pos, int64_t* lastFlush) {
+  char clock[kClockLineSize];
+  std::fwrite(clock, 1, FormatClockLine(SecondsFromFrames(pos, s.current.sampleRate), clock), stdout);
+  const int64_t now = NowNs();
+  // flush when the text is due, or before a write that will wait for the device
+  if (now - *lastFlush >= kClockFlushNs ||
+      snd_pcm_avail_update(s.pcm.get()) < static_cast<snd_pcm_sframes_t>(s.periodFrames)) {
+    std::fflush(stdout);
+    *lastFlush = now;
+  }
 }
 
 // Plays the selection once; returns false when an interrupt stopped it.
@@ -91,15 +102,7 @@ bool PlayOnce(PlayerState* s, int64_t* lastFlush) {
         std::fprintf(stderr, "Unable to write to pcm device: %s\n", snd_strerror(error));
         std::exit(1);
     }
-    char clock[kClockLineSize];
-    std::fwrite(clock, 1, FormatClockLine(SecondsFromFrames(pos, a.sampleRate), clock), stdout);
-    const int64_t now = NowNs();
-    // flush when the text is due, or before a write that will wait for the device
-    if (now - *lastFlush >= kClockFlushNs ||
-        snd_pcm_avail_update(s->pcm.get()) < static_cast<snd_pcm_sframes_t>(s->periodFrames)) {
-      std::fflush(stdout);
-      *lastFlush = now;
-    }
+    ShowClock(*s, pos, lastFlush);
     pos += static_cast<int64_t>(got);
   }
   return !StopRequested();
@@ -117,8 +120,7 @@ HeaderChange CompareHeaders(const StreamAttributes& initial, const StreamAttribu
 }
 
 int64_t PlayEnd(int64_t stopFrame, uint64_t lengthFrames) {
-  const uint64_t maxFrame = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-  return std::min(stopFrame, static_cast<int64_t>(std::min(lengthFrames, maxFrame)));
+  return std::min(stopFrame, LengthAsFrame(lengthFrames));
 }
 
 PassEnd PlayPass(PlayerState* s) {

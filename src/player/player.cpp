@@ -32,7 +32,7 @@ void SetUp(PlayerState* s, const std::string& deviceName, float inSeconds, float
 
   const uint64_t rate = s->initial.sampleRate;
   s->startFrame = inSeconds == 0 ? 0 : std::max<int64_t>(FramesFromSeconds(rate, inSeconds), 0);
-  s->stopFrame = outSeconds == 0 ? PlayEnd(INT64_MAX, s->initial.lengthFrames)
+  s->stopFrame = outSeconds == 0 ? LengthAsFrame(s->initial.lengthFrames)
                                  : FramesFromSeconds(rate, outSeconds);
 
   DeviceError error;

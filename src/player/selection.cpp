@@ -24,20 +24,22 @@ int64_t Sub(int64_t a, int64_t b) {
   return r;
 }
 
-int64_t AsFrame(uint64_t length) { return static_cast<int64_t>(std::min<uint64_t>(length, kMax)); }
-
 // A stop past the end (a negative one counts as past it) is pulled back to the end.
 int64_t ClipToLength(int64_t stop, uint64_t length) {
-  return static_cast<uint64_t>(stop) > length ? AsFrame(length) : stop;
+  return static_cast<uint64_t>(stop) > length ? LengthAsFrame(length) : stop;
 }
 
 }  // namespace
+
+int64_t LengthAsFrame(uint64_t length) {
+  return static_cast<int64_t>(std::min<uint64_t>(length, kMax));
+}
 
 Selection ApplyEdit(Edit edit, Selection sel, uint64_t fileLength, int64_t nudge) {
   const int64_t s = sel.start, e = sel.stop;
   switch (edit) {
     case Edit::WholeFile:
-      return {0, AsFrame(fileLength)};
+      return {0, LengthAsFrame(fileLength)};
     case Edit::JumpAhead:
       return {e, ClipToLength(Add(e, Sub(e, s)), fileLength)};
     case Edit::JumpBack:

@@ -25,6 +25,9 @@ enum class Edit {
 // `nudge` frames. Sums and differences saturate.
 Selection ApplyEdit(Edit edit, Selection sel, uint64_t fileLength, int64_t nudge);
 
+// A length in frames as a position, saturated to the frame range.
+int64_t LengthAsFrame(uint64_t length);
+
 // truncate((float)rate * seconds) toward zero, saturated to the frame range;
 // not-a-number gives 0.
 int64_t FramesFromSeconds(uint64_t rate, float seconds);

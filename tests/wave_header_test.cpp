@@ -147,6 +147,17 @@ TEST(SampleFormat, PlaysOnlyWhatTheDeviceCanTakeAsIs) {
     EXPECT_EQ(ChooseEncoding(a, &e, &why), c.refusal == nullptr) << c.format << "/" << c.bits;
     EXPECT_EQ(why, c.refusal ? c.refusal : "");
   }
+  StreamAttributes a;
+  a.hasFormat = true;
+  a.formatCode = 1;
+  a.channels = 2;
+  a.bitsPerSample = 16;
+  SampleEncoding e;
+  std::string why;
+  EXPECT_FALSE(ChooseEncoding(a, &e, &why));  // a rate of 0
+  a.sampleRate = ~uint64_t{0};                // a rate field of 0xFFFFFFFF, sign-extended
+  EXPECT_FALSE(ChooseEncoding(a, &e, &why));
+  EXPECT_EQ(why, "Unsupported wave file: a sample rate of 4294967295.");
 }
 
 TEST(GetAttributes, ReadsPastTheFirstBlockOnlyWhenNeeded) {

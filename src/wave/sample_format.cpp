@@ -1,5 +1,7 @@
 #include "wave/sample_format.h"
 
+#include <cstdint>
+
 namespace {
 
 enum : uint32_t { kPcm = 1, kFloat = 3, kALaw = 6, kMuLaw = 7 };
@@ -36,8 +38,9 @@ bool ChooseEncoding(const StreamAttributes& a, SampleEncoding* encoding, std::st
     *why = prefix + "no format chunk.";
   } else if (a.channels != 1 && a.channels != 2) {
     *why = prefix + std::to_string(a.channels) + " channels (mono and stereo play).";
-  } else if (a.sampleRate == 0) {
-    *why = prefix + "a sample rate of 0.";
+  } else if (a.sampleRate == 0 || a.sampleRate > INT32_MAX) {
+    // a rate field with its top bit set reads as negative: no device plays that
+    *why = prefix + "a sample rate of " + std::to_string(static_cast<uint32_t>(a.sampleRate)) + ".";
   } else if (!EncodingFor(a.formatCode, a.bitsPerSample, encoding)) {
     *why = prefix + std::to_string(a.bitsPerSample) + "-bit samples in format " +
            std::to_string(a.formatCode) + ".";

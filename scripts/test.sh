@@ -6,8 +6,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-# Each stage is a function; a new stage (e.g. a sanitizer build in build-asan/) is one more
-# call to configure_and_build and run_tests in main.
+# Each stage is a function, called in turn by main.
 
 stage_setup() {
   bash scripts/setup.sh

@@ -1,5 +1,6 @@
 #include "player/player.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 

@@ -16,7 +16,7 @@ namespace {
 constexpr uint32_t kFormatExtensible = 0xFFFE;
 
 // A view of the first bytes of a file. `partial` means bytes exist past `n`
-// that the answer may need; `need_more` records that it did.
+// that the answer may need; `needMore` records that it did.
 struct Window {
   const unsigned char* bytes;
   size_t n;

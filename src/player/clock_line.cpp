@@ -9,11 +9,14 @@
 size_t FormatClockLine(float seconds, char (&out)[kClockLineSize]) {
   // a float times 100 is exact in a double, so rounding it to the nearest
   // integer, ties to even, is the rounding printf does on the decimal value
-  const double hundredths = std::nearbyint(static_cast<double>(seconds) * 100.0);
-  if (std::signbit(seconds) || !(hundredths < 1e15)) {
+  const double scaled = static_cast<double>(seconds) * 100.0;
+  if (std::signbit(seconds) || !(scaled < 1e15)) {
     const int n = std::snprintf(out, sizeof out, "\rclock = %.2f sec", static_cast<double>(seconds));
     return n < 0 ? 0 : std::min(static_cast<size_t>(n), sizeof out - 1);
   }
+  // adding and taking away 1.5 * 2^52 rounds so, without a library call
+  constexpr double kRounder = 6755399441055744.0;
+  const double hundredths = (scaled + kRounder) - kRounder;
   char digits[24];
   size_t count = 0;
   for (uint64_t h = static_cast<uint64_t>(hundredths); h != 0 || count < 3; h /= 10)

@@ -62,22 +62,36 @@ void PrintSelection(PlayerState* s) {
   std::printf("stop  = %.2f sec\n", static_cast<double>(s->stopSeconds));
 }
 
+// When the clock line was last flushed, and how many more device writes are
+// sure not to wait (the device only ever frees room), so that the device need
+// not be asked before every one.
+struct ClockFlush {
+  int64_t lastNs;
+  snd_pcm_sframes_t writesThatCannotWait = 0;
+};
+
 // Prints the clock line for the period at `pos`.
-void ShowClock(const PlayerState& s, int64_t pos, int64_t* lastFlush) {
+void ShowClock(const PlayerState& s, int64_t pos, ClockFlush* f) {
   char clock[kClockLineSize];
   // one thread writes standard output: no need for stdio's lock per period
   fwrite_unlocked(clock, 1, FormatClockLine(SecondsFromFrames(pos, s.current.sampleRate), clock), stdout);
   const int64_t now = NowNs();
+  bool nextWriteWaits = false;
+  if (--f->writesThatCannotWait < 0) {
+    const snd_pcm_sframes_t room = snd_pcm_avail_update(s.pcm.get());
+    const auto period = static_cast<snd_pcm_sframes_t>(s.periodFrames);
+    nextWriteWaits = room < period;
+    f->writesThatCannotWait = nextWriteWaits || period == 0 ? 0 : room / period - 1;
+  }
   // flush when the text is due, or before a write that will wait for the device
-  if (now - *lastFlush >= kClockFlushNs ||
-      snd_pcm_avail_update(s.pcm.get()) < static_cast<snd_pcm_sframes_t>(s.periodFrames)) {
+  if (now - f->lastNs >= kClockFlushNs || nextWriteWaits) {
     std::fflush(stdout);
-    *lastFlush = now;
+    f->lastNs = now;
   }
 }
 
 // Plays the selection once; returns false when an interrupt stopped it.
-bool PlayOnce(PlayerState* s, int64_t* lastFlush) {
+bool PlayOnce(PlayerState* s, ClockFlush* flush) {
   const StreamAttributes& a = s->current;
   const bool mono = a.channels == 1;
   const uint64_t fileFrameBytes = FrameBytes(a);
@@ -103,7 +117,7 @@ bool PlayOnce(PlayerState* s, int64_t* lastFlush) {
         std::fprintf(stderr, "Unable to write to pcm device: %s\n", snd_strerror(error));
         std::exit(1);
     }
-    ShowClock(*s, pos, lastFlush);
+    ShowClock(*s, pos, flush);
     pos += static_cast<int64_t>(got);
   }
   return !StopRequested();
@@ -128,10 +142,10 @@ PassEnd PlayPass(PlayerState* s) {
   RecheckHeader(s);
   if (s->action == kExit) return PassEnd::EndRun;
   PrintSelection(s);
-  int64_t lastFlush = NowNs();
+  ClockFlush flush{NowNs()};
   for (int i = 0; i < s->loopCount; ++i) {
     if (s->loopCount != 1) std::printf("\nLoops remaining: %i\n", s->loopCount - i - 1);
-    if (!PlayOnce(s, &lastFlush)) break;
+    if (!PlayOnce(s, &flush)) break;
   }
   if (s->exitMode == kEndAfterPass) return PassEnd::EndRun;
   std::putchar('\n');

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds zuvaroza and its tests (Release, into build/), runs every test;
 # then again with AddressSanitizer and UndefinedBehaviorSanitizer (Debug, into build-asan/);
-# fuzzes the header scan for a minute and runs one session under valgrind.
-# Exits non-zero when a build, a test, a sanitizer, the fuzzer or valgrind fails.
+# fuzzes the header scan for a minute, runs one session under valgrind and checks the .deb package.
+# Warnings are errors here. Exits non-zero when a build, a test, a sanitizer, the fuzzer,
+# valgrind or the package fails.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -17,7 +18,7 @@ configure_and_build() {
   local dir=$1
   shift
   echo "== configure and build: $dir $*"
-  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake -S . -B "$dir" -G Ninja -DZUVAROZA_WERROR=ON "$@"
   cmake --build "$dir"
 }
 
@@ -61,12 +62,24 @@ stage_valgrind() {
   bash scripts/valgrind.sh
 }
 
+# The package holds the program and its manual, nothing else.
+stage_package() {
+  echo "== package"
+  (cd build && cpack -G DEB >/dev/null)
+  local deb contents
+  deb=$(ls build/zuvaroza_*.deb)
+  contents=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}')
+  echo "$deb:" $contents
+  [ "$contents" = "$(printf './usr/bin/zuvaroza\n./usr/share/man/man1/zuvaroza.1')" ]
+}
+
 main() {
   stage_setup
   stage_release
   stage_asan
   stage_fuzz
   stage_valgrind
+  stage_package
 }
 
 main "$@"

@@ -4,7 +4,7 @@
 
 void Help() {
   static const char* const kLines[] = {
-      "Zuvaroza 1.07 (2q) by Varadez",
+      "Zuvaroza " ZUVAROZA_VERSION " (2q) by Varadez",
       "\nThis program will play mono or stereo, 16 or 24 bit wave files.",
       "You will be able to play the entire file or set start and stop points.",
       "Press 'enter' after your choices.",
@@ -28,3 +28,7 @@ void Help() {
   };
   for (const char* line : kLines) std::puts(line);
 }
+
+void Usage() { std::puts("Usage: zuvaroza [DEVICE|d] [FILE [START [STOP [COMMAND [LOOPS]]]]]"); }
+
+void Version() { std::puts("zuvaroza " ZUVAROZA_VERSION); }

@@ -1,4 +1,11 @@
+// The texts that describe the program: help, usage and version.
 #pragma once
 
-// Prints the help text shown at the file prompt.
+// The help text shown at the file prompt and by --help.
 void Help();
+
+// The usage line, as --help ends.
+void Usage();
+
+// "zuvaroza VERSION", for --version.
+void Version();

@@ -46,11 +46,11 @@ std::string PromptForFile() {
 bool AnswerInfoRequest(const std::string& arg) {
   if (arg == "--help" || arg == "-h") {
     Help();
-    std::puts("Usage: zuvaroza [DEVICE|d] [FILE [START [STOP [COMMAND [LOOPS]]]]]");
+    Usage();
     return true;
   }
   if (arg == "--version") {
-    std::puts("zuvaroza 1.07");
+    Version();
     return true;
   }
   return false;

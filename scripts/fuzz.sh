@@ -15,10 +15,9 @@ mkdir -p "$out/corpus"
 echo "== build: $out/header_fuzz"
 clang++ -std=c++17 -O1 -g -Wall -Wextra -Werror -Isrc \
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
-  fuzz/header_fuzz.cpp src/wave/wave_header.cpp src/wave/file_io.cpp src/wave/sample_format.cpp \
+  fuzz/header_fuzz.cpp src/wave/wave_header.cpp src/wave/sample_format.cpp \
   -o "$out/header_fuzz"
 
 echo "== fuzz for $seconds s"
-# 8192 bytes reach past the player's first 4096-byte look at a header
 "$out/header_fuzz" -max_total_time="$seconds" -max_len=8192 -timeout=10 -print_final_stats=1 \
   -artifact_prefix="$out/" "$out/corpus" fuzz/corpus

@@ -23,23 +23,19 @@ int LoopsArg(const char* text) {
   return n > INT_MAX ? INT_MAX : n < INT_MIN ? INT_MIN : static_cast<int>(n);
 }
 
-// Reads a file name at the prompt; "x" or the end of input ends the process.
-std::string AskFileName(Console* console, const char* prompt) {
+// Reads a file name at the prompt; false for "x" or the end of input.
+bool AskFileName(Console* console, const char* prompt, std::string* name) {
   std::puts(prompt);
-  std::string name;
-  if (!ReadWord(console, &name) || name == "x") std::exit(1);
-  return name;
+  return ReadWord(console, name) && *name != "x";
 }
 
-std::string PromptForFile() {
+bool PromptForFile(std::string* name) {
   Console console;
-  std::string name =
-      AskFileName(&console, "\nEnter the name of .wav file, 'h' for help, or 'x' to exit: ");
-  if (name == "h") {
-    Help();
-    name = AskFileName(&console, "\nEnter the name of .wav file or 'x' to exit: ");
-  }
-  return name;
+  if (!AskFileName(&console, "\nEnter the name of .wav file, 'h' for help, or 'x' to exit: ", name))
+    return false;
+  if (*name != "h") return true;
+  Help();
+  return AskFileName(&console, "\nEnter the name of .wav file or 'x' to exit: ", name);
 }
 
 // --help, -h and --version, taken only as the one and only argument.
@@ -61,17 +57,20 @@ bool AnswerInfoRequest(const std::string& arg) {
 int main(int argc, char** argv) {
   const int n = argc - 1;
   if (n == 1 && AnswerInfoRequest(argv[1])) return 0;
-  const std::string device = n == 0 || std::string(argv[1]) == "d" ? "default" : argv[1];
+  PlayArgs args;
+  if (n >= 1 && std::string(argv[1]) != "d") args.deviceName = argv[1];
   if (n <= 1) {
-    PLAY(PromptForFile(), device, 0, 0, " ", 0, 1);
+    if (!PromptForFile(&args.path)) return 1;
+    PLAY(args);
     return 0;
   }
-  const float inSeconds = n >= 3 ? SecondsArg(argv[3]) : 0;
-  const float outSeconds = n >= 4 ? SecondsArg(argv[4]) : 0;
-  const bool autoCommand = n >= 5;
-  const std::string command = autoCommand ? argv[5] : " ";
+  args.path = argv[2];
+  if (n >= 3) args.inSeconds = SecondsArg(argv[3]);
+  if (n >= 4) args.outSeconds = SecondsArg(argv[4]);
+  args.autoCommand = n >= 5;
+  if (args.autoCommand) args.commandText = argv[5];
   // the loop count is read only when it is the last argument
-  const int loops = n == 6 ? LoopsArg(argv[6]) : 1;
-  PLAY(argv[2], device, inSeconds, outSeconds, command, autoCommand ? 1 : 0, loops);
+  if (n == 6) args.loopCount = LoopsArg(argv[6]);
+  PLAY(args);
   return 0;
 }

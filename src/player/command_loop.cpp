@@ -3,6 +3,8 @@
 #include <cinttypes>
 #include <cstdio>
 
+namespace {
+
 const char kMoreCommands[] =
     "\nAdditional Commands:\n"
     "\t'j' to jump time selection ahead\n"
@@ -15,21 +17,17 @@ const char kMoreCommands[] =
     "\t'B' to nudge both start and stop backward\n"
     "\t'nn' to set nudge amount\n";
 
-std::string MenuText(int loopCount, float startSeconds, float stopSeconds) {
-  const char* format =
+void PrintMenu(const Session& s, uint64_t rate) {
+  std::printf(
       "\n'i' to set in"
       "\n'o' to set out"
       "\n'l' to change number of loops (%i)"
       "\n'p' to play with current settings: %.2f to %.2f sec"
       "\n'w' to play whole file"
       "\n'x' to exit"
-      "\n'+' to show additional commands\n";
-  const double start = startSeconds, stop = stopSeconds;
-  const int n = std::snprintf(nullptr, 0, format, loopCount, start, stop);
-  std::string text(static_cast<size_t>(n) + 1, '\0');
-  std::snprintf(&text[0], text.size(), format, loopCount, start, stop);
-  text.pop_back();
-  return text;
+      "\n'+' to show additional commands\n",
+      s.loopCount, static_cast<double>(SecondsFromFrames(s.selection.start, rate)),
+      static_cast<double>(SecondsFromFrames(s.selection.stop, rate)));
 }
 
 bool EditForWord(const std::string& word, Edit* edit) {
@@ -51,71 +49,65 @@ bool EditForWord(const std::string& word, Edit* edit) {
   return false;
 }
 
-namespace {
-
-uint32_t Rate32(const PlayerState& s) { return static_cast<uint32_t>(s.current.sampleRate); }
-
-void CheckSelectionForPlay(PlayerState* s) {
-  if (s->startFrame > s->stopFrame) {
+// Whether "p" may play: a reversed selection plays (nothing), an empty one does not.
+bool MayPlay(const Selection& sel) {
+  if (sel.start > sel.stop) {
     std::puts("Start time is set later than stop time!");
-    s->action = kPlay;  // the pass shows the times and plays nothing
-  } else if (s->startFrame == s->stopFrame) {
-    std::puts("Start time and stop time are the same!");
-  } else {
-    s->action = kPlay;
+    return true;  // the pass shows the times and plays nothing
   }
+  if (sel.start == sel.stop) {
+    std::puts("Start time and stop time are the same!");
+    return false;
+  }
+  return true;
 }
 
-void AskNudgeAmount(PlayerState* s) {
-  if (s->current.sampleRate != 0)
-    s->nudgeSeconds = SecondsFromFrames(s->nudgeFrames, s->current.sampleRate);
+void AskNudgeAmount(Session* s, uint64_t rate, Console* console) {
   std::printf("\nCurrent Nudge Amount = %" PRId64 " samples or %.3f sec\n", s->nudgeFrames,
-              static_cast<double>(s->nudgeSeconds));
+              static_cast<double>(SecondsFromFrames(s->nudgeFrames, rate)));
   std::puts("Enter new nudge amount (in samples) or '0' to keep settings");
   int64_t amount = 0;
-  if (ReadInt64(&s->console, &amount) && amount > 0) s->nudgeFrames = amount;
+  if (ReadInt64(console, &amount) && amount > 0) s->nudgeFrames = amount;
 }
 
-void RecomputeSeconds(PlayerState* s) {
-  if (s->current.sampleRate == 0) return;
-  s->startSeconds = SecondsFromFrames(s->startFrame, s->current.sampleRate);
-  s->stopSeconds = SecondsFromFrames(s->stopFrame, s->current.sampleRate);
+enum class Outcome { Stay, Play, End };
+
+Outcome ApplyWord(const std::string& word, Session* s, const StreamAttributes& file, Console* console) {
+  const auto rate = static_cast<uint32_t>(file.sampleRate);
+  const int64_t length = LengthAsFrame(file.lengthFrames);
+  Outcome outcome = word == "x" ? Outcome::End : Outcome::Stay;
+  if (word == "+") std::fputs(kMoreCommands, stdout);
+  if ((word == "p" || word == "px") && MayPlay(s->selection)) outcome = Outcome::Play;
+  if (word == "px" || word == "wx") s->endAfterPass = true;
+  Edit edit;
+  if (word == "i") {
+    SetInTime(console, rate, length, &s->selection.start);
+  } else if (word == "o") {
+    SetOutTime(console, rate, length, &s->selection.stop);
+  } else if (word == "l") {
+    std::puts("Enter number of loops.");
+    ReadInt(console, &s->loopCount);
+  } else if (word == "nn") {
+    AskNudgeAmount(s, rate, console);
+  } else if (EditForWord(word, &edit)) {
+    s->selection = ApplyEdit(edit, s->selection, file.lengthFrames, s->nudgeFrames);
+    if (edit == Edit::WholeFile) outcome = Outcome::Play;
+  }
+  return outcome;
 }
 
 }  // namespace
 
-void ApplyWord(PlayerState* s, const std::string& word) {
-  if (word == "+") std::fputs(kMoreCommands, stdout);
-  s->action = word == "x" ? kExit : kStay;
-  if (word == "p" || word == "px") CheckSelectionForPlay(s);
-  if (word == "px" || word == "wx") s->exitMode = kEndAfterPass;
-  Edit edit;
-  if (word == "i") {
-    SetInTime(&s->console, Rate32(*s), LengthAsFrame(s->fileLength), &s->startFrame);
-  } else if (word == "o") {
-    SetOutTime(&s->console, Rate32(*s), LengthAsFrame(s->fileLength), &s->stopFrame);
-  } else if (word == "l") {
-    std::puts("Enter number of loops.");
-    ReadInt(&s->console, &s->loopCount);
-  } else if (word == "nn") {
-    AskNudgeAmount(s);
-  } else if (EditForWord(word, &edit)) {
-    const Selection moved =
-        ApplyEdit(edit, {s->startFrame, s->stopFrame}, s->fileLength, s->nudgeFrames);
-    s->startFrame = moved.start;
-    s->stopFrame = moved.stop;
-    if (edit == Edit::WholeFile) s->action = kPlay;
+Next RunMenu(Session* s, const Source& source, Console* console, const std::string* firstWord) {
+  Outcome outcome = Outcome::Stay;
+  std::string word;
+  if (firstWord) outcome = ApplyWord(*firstWord, s, source.now, console);
+  while (outcome == Outcome::Stay) {
+    PrintMenu(*s, source.now.sampleRate);
+    // the end of input ends the run as "x" does, rather than repeating the last word
+    if (!ReadWord(console, &word)) word = "x";
+    outcome = ApplyWord(word, s, source.now, console);
   }
-}
-
-void RunCommandLoop(PlayerState* s) {
-  do {
-    RecomputeSeconds(s);
-    if (s->action == kStay) {
-      std::fputs(MenuText(s->loopCount, s->startSeconds, s->stopSeconds).c_str(), stdout);
-      // the end of input ends the run as "x" does, rather than repeating the last word
-      if (!ReadWord(&s->console, &s->commandText)) s->commandText = "x";
-    }
-    ApplyWord(s, s->commandText);
-  } while (s->action == kStay);
+  if (outcome == Outcome::End) return Next::End;
+  return s->endAfterPass ? Next::PlayAndEnd : Next::Play;
 }

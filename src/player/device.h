@@ -1,9 +1,12 @@
-// The ALSA playback device: open and configure for a file, write whole blocks, release.
+// The ALSA playback device: opened for a file's format, written a period at a
+// time, drained and closed.
 #pragma once
 #include <alsa/asoundlib.h>
+#include <poll.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "wave/sample_format.h"
 
@@ -12,24 +15,40 @@ struct PcmCloser {
 };
 using PcmHandle = std::unique_ptr<snd_pcm_t, PcmCloser>;
 
-// A failed set-up step: the line to print (with "%s" for the library's text)
-// and the library's error code.
+// The device as configured, and the buffers that feed it one period at a time.
+struct Output {
+  PcmHandle pcm;
+  snd_pcm_uframes_t periodFrames = 0;
+  size_t frameBytes = 0;                    // of one stereo device frame
+  std::vector<unsigned char> fileFrames;    // one period as read from a mono file
+  std::vector<unsigned char> deviceFrames;  // one period of stereo device frames
+  std::vector<pollfd> pollFds;              // the device's, for waiting on it
+};
+
+// A failed device call: what failed, and the library's error code.
 struct DeviceError {
-  const char* format = nullptr;
+  const char* what = nullptr;
   int code = 0;
 };
 
-// Opens `name` for blocking playback and configures it for interleaved stereo
-// in `encoding` near `rate`, with a period near 4096 and a buffer near 16384
-// frames. On success fills `pcm` and the granted `periodFrames`.
-bool OpenDevice(const std::string& name, SampleEncoding encoding, uint32_t rate,
-                PcmHandle* pcm, snd_pcm_uframes_t* periodFrames, DeviceError* error);
+// The line that reports `error`: "<what>: <the library's text>".
+std::string DeviceErrorLine(const DeviceError& error);
+
+// Opens `name` and configures it for interleaved stereo in `encoding` near
+// `rate`, with a period near 4096 and a buffer near 16384 frames, then sizes
+// the buffers for `sampleBytes` per sample.
+bool OpenDevice(const std::string& name, SampleEncoding encoding, uint32_t rate, size_t sampleBytes,
+                Output* out, DeviceError* error);
 
 enum class WriteResult { Done, Stopped, Failed };
 
-// Writes all `frames` frames, continuing short writes and recovering from
-// underruns, suspends and interruptions. Stops early, between writes or in an
-// interrupted one, when an interrupt asked for it. On failure `*error` holds
-// the library's code.
-WriteResult WriteFrames(snd_pcm_t* pcm, const unsigned char* frames, snd_pcm_uframes_t count,
-                        size_t frameBytes, int* error);
+// Writes `count` frames from `out.deviceFrames`, waiting for room when the
+// device is full, continuing short writes and recovering from underruns and
+// suspends. Stops early when an interrupt asked for it.
+WriteResult WriteFrames(Output* out, snd_pcm_uframes_t count, DeviceError* error);
+
+// Silences what is queued at once and readies the device for the next pass.
+void DropQueued(const Output& out);
+
+// Lets the device play what it holds, then closes it.
+void CloseDevice(Output* out);

@@ -1,16 +1,11 @@
-// One play pass: the header re-check, then the selection loopCount times.
+// One play pass: the selection, loopCount times, period by period.
 #pragma once
-#include "player/player.h"
+#include "player/device.h"
+#include "player/session.h"
+#include "player/source.h"
 
-enum class HeaderChange { None, SampleRate, BitDepth, Channels };
+enum class PassEnd { Played, Stopped };
 
-// The first difference that makes the file unplayable with the device as set up.
-HeaderChange CompareHeaders(const StreamAttributes& initial, const StreamAttributes& current);
-
-// The end of what a pass plays: the stop, or the end of the data if sooner.
-int64_t PlayEnd(int64_t stopFrame, uint64_t lengthFrames);
-
-enum class PassEnd { EndRun, BackToMenu };
-
-// Runs a pass on `s`. A changed format or a failed device write ends the process.
-PassEnd PlayPass(PlayerState* s);
+// Prints the pass's lines and plays `session`'s selection from the file open
+// in `source`. A failed device write ends the program with status 1.
+PassEnd PlayPass(const Session& session, const Source& source, Output* out);

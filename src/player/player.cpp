@@ -2,97 +2,74 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
+#include "app/fatal.h"
 #include "player/command_loop.h"
+#include "player/console.h"
+#include "player/device.h"
 #include "player/interrupt.h"
 #include "player/play_pass.h"
-#include "player/selection.h"
+#include "player/session.h"
+#include "player/source.h"
 
 namespace {
 
-// Null when memory is short or the size does not fit.
-PeriodBuffer AllocatePeriod(snd_pcm_uframes_t frames, size_t frameBytes) {
-  constexpr size_t kPage = 4096;
-  size_t bytes;
-  if (__builtin_mul_overflow(frames, frameBytes, &bytes) || bytes > SIZE_MAX - kPage) return nullptr;
-  bytes = (bytes + kPage - 1) / kPage * kPage;  // aligned_alloc wants whole pages here
-  return PeriodBuffer(static_cast<unsigned char*>(std::aligned_alloc(kPage, bytes ? bytes : kPage)));
+Session StartSession(const PlayArgs& args, const StreamAttributes& file) {
+  Session s;
+  s.loopCount = args.loopCount;
+  s.selection.start =
+      args.inSeconds == 0 ? 0 : std::max<int64_t>(FramesFromSeconds(file.sampleRate, args.inSeconds), 0);
+  s.selection.stop = args.outSeconds == 0 ? LengthAsFrame(file.lengthFrames)
+                                          : FramesFromSeconds(file.sampleRate, args.outSeconds);
+  return s;
 }
 
-void SetUp(PlayerState* s, const std::string& deviceName, float inSeconds, float outSeconds) {
-  GetAttributes(s->path, &s->initial);
-  std::string why;
-  if (!ChooseEncoding(s->initial, &s->encoding, &why)) {
-    std::puts(why.c_str());
-    std::exit(2);
-  }
-  s->current = s->initial;
-  s->file = OpenRegularFile(s->path.c_str());
-  if (!s->file.Valid()) FileNotFound(s->path);
-
-  const uint64_t rate = s->initial.sampleRate;
-  s->startFrame = inSeconds == 0 ? 0 : std::max<int64_t>(FramesFromSeconds(rate, inSeconds), 0);
-  s->stopFrame = outSeconds == 0 ? LengthAsFrame(s->initial.lengthFrames)
-                                 : FramesFromSeconds(rate, outSeconds);
-
+void OpenOutput(const std::string& name, const Source& source, Output* out) {
   DeviceError error;
-  if (!OpenDevice(deviceName, s->encoding, static_cast<uint32_t>(rate), &s->pcm, &s->periodFrames,
-                  &error)) {
-    std::fprintf(stderr, error.format, snd_strerror(error.code));
-    std::exit(1);
-  }
-  const size_t sampleBytes = s->initial.bytesPerSample;
-  s->outBuffer = AllocatePeriod(s->periodFrames, 2 * sampleBytes);
-  if (s->initial.channels == 1) s->readBuffer = AllocatePeriod(s->periodFrames, sampleBytes);
-  if (!s->outBuffer || (s->initial.channels == 1 && !s->readBuffer)) {
-    std::puts("Unable to allocate the playback buffers!");
-    std::exit(1);
-  }
-  s->fileLength = s->initial.lengthFrames;
+  if (!OpenDevice(name, source.encoding, static_cast<uint32_t>(source.first.sampleRate),
+                  source.first.bytesPerSample, out, &error))
+    Fatal(1, stderr, DeviceErrorLine(error));
 }
 
-void Release(PlayerState* s) {
-  std::putchar('\n');
-  std::fflush(stdout);
-  snd_pcm_drain(s->pcm.get());
-  s->pcm.reset();
-  s->readBuffer.reset();
-  s->outBuffer.reset();
-  s->file.Reset();
+// A pass that returns to the menu can be stopped by Ctrl-C; any other ends the program.
+PassEnd PlayStoppable(const Session& session, const Source& source, Output* out) {
+  CatchInterrupts();
+  PassEnd end = PlayPass(session, source, out);
+  if (StopRequested()) end = PassEnd::Stopped;
+  if (end == PassEnd::Stopped) DropQueued(*out);  // silence what is queued at once
+  DefaultInterrupts();
+  return end;
 }
 
 // Menu and passes until a word or the end of a pass ends the run.
-void RunPlayer(PlayerState* s) {
+void Run(const PlayArgs& args, Session* session, Source* source, Output* out) {
+  Console console;
+  const std::string* firstWord = args.autoCommand ? &args.commandText : nullptr;
   for (;;) {
-    RunCommandLoop(s);
-    // Ctrl-C stops only a pass that comes back to the menu; elsewhere it ends the process
-    const bool interruptible = s->action == kPlay && s->exitMode != kEndAfterPass;
-    if (interruptible) CatchInterrupts();
-    const PassEnd end = PlayPass(s);
-    if (interruptible) {
-      if (StopRequested()) {
-        snd_pcm_drop(s->pcm.get());  // silence what is queued at once
-        snd_pcm_prepare(s->pcm.get());
-      }
-      DefaultInterrupts();
+    const Next next = RunMenu(session, *source, &console, firstWord);
+    firstWord = nullptr;
+    // the file is read again before every pass, and before the end, so a change is reported
+    ReopenSource(source, &session->selection);
+    if (next == Next::End) return;
+    if (next == Next::PlayAndEnd) {
+      PlayPass(*session, *source, out);
+      return;
     }
-    if (end == PassEnd::EndRun) return;
-    s->action = kStay;
-    s->exitMode = kBackToMenu;
+    PlayStoppable(*session, *source, out);
+    std::putchar('\n');
   }
 }
 
 }  // namespace
 
-void PLAY(const std::string& path, const std::string& deviceName, float inSeconds,
-          float outSeconds, const std::string& commandText, int autoCommand, int loopCount) {
-  PlayerState s;
-  s.path = path;
-  s.commandText = commandText;
-  s.loopCount = loopCount;
-  SetUp(&s, deviceName, inSeconds, outSeconds);
-  s.action = autoCommand;
-  RunPlayer(&s);
-  Release(&s);
+void PLAY(const PlayArgs& args) {
+  Source source;
+  OpenSource(args.path, &source);
+  Session session = StartSession(args, source.first);
+  Output out;
+  OpenOutput(args.deviceName, source, &out);
+  Run(args, &session, &source, &out);
+  std::putchar('\n');
+  std::fflush(stdout);
+  CloseDevice(&out);
 }

@@ -1,8 +1,7 @@
-// What the player needs to know of a wave file, and the scan that finds it.
+// What the player needs to know of a wave file, and the scan that finds it in the file's first bytes.
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 struct StreamAttributes {
   uint64_t sampleRate = 0;
@@ -17,23 +16,14 @@ struct StreamAttributes {
 
 inline uint32_t FrameBytes(const StreamAttributes& a) { return a.bytesPerSample * a.channels; }
 
-enum class ScanStatus { Ok, NoData, NeedMore };
-
 // Identifiers are probed at even offsets 2..kLastProbe; the fields read beside
 // them end at most kFieldReach bytes past the identifier.
 constexpr uint64_t kLastProbe = 131072;
 constexpr uint64_t kFieldReach = 36;
 constexpr size_t kScanWindow = kLastProbe + kFieldReach;
 
-// Scans `bytes`, the first `n` bytes of a file of `fileSize` bytes. When `n`
-// is short of both the file and kScanWindow and the answer depends on the
-// bytes beyond, returns NeedMore. Bytes past the end of the file read as 0.
-ScanStatus ScanWaveHeader(const unsigned char* bytes, size_t n, uint64_t fileSize,
-                          StreamAttributes* attrs);
-
-// Reads the header of the file at `path`. A missing file or data chunk prints
-// its line on standard output and ends the process with status 2.
-void GetAttributes(const std::string& path, StreamAttributes* attrs);
-
-// The fatal line for a file that cannot be opened; status 2.
-[[noreturn]] void FileNotFound(const std::string& path);
+// Scans `bytes`, the first `n` bytes of a file of `fileSize` bytes (all of
+// them, or the first kScanWindow). Bytes past `n` read as 0. Returns false
+// when there is no data chunk; `attrs` then still says whether a format chunk
+// was found.
+bool ScanWaveHeader(const unsigned char* bytes, size_t n, uint64_t fileSize, StreamAttributes* attrs);

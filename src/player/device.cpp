@@ -1,5 +1,6 @@
 #include "player/device.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "player/wait.h"
@@ -29,12 +30,10 @@ bool Check(int result, const char* what, DeviceError* error) {
   return false;
 }
 
-bool Configure(snd_pcm_t* pcm, SampleEncoding encoding, uint32_t rate,
-               snd_pcm_uframes_t* periodFrames, DeviceError* error) {
+bool ConfigureHardware(snd_pcm_t* pcm, SampleEncoding encoding, Output* out, DeviceError* error) {
   snd_pcm_hw_params_t* hw;
   snd_pcm_hw_params_alloca(&hw);
   snd_pcm_uframes_t period = 4096, buffer = 16384;
-  unsigned int grantedRate = rate;
   return Check(snd_pcm_hw_params_any(pcm, hw), kHwParamsFailed, error) &&
          Check(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED),
                kHwParamsFailed, error) &&
@@ -42,18 +41,48 @@ bool Configure(snd_pcm_t* pcm, SampleEncoding encoding, uint32_t rate,
                "Unable to set playback format", error) &&
          // always stereo: mono files are widened before they are written
          Check(snd_pcm_hw_params_set_channels(pcm, hw, 2), kHwParamsFailed, error) &&
-         Check(snd_pcm_hw_params_set_rate_near(pcm, hw, &grantedRate, nullptr), kHwParamsFailed,
+         Check(snd_pcm_hw_params_set_rate_near(pcm, hw, &out->rate, nullptr), kHwParamsFailed,
                error) &&
          Check(snd_pcm_hw_params_set_period_size_near(pcm, hw, &period, nullptr), kHwParamsFailed,
                error) &&
          Check(snd_pcm_hw_params_set_buffer_size_near(pcm, hw, &buffer), kHwParamsFailed, error) &&
          Check(snd_pcm_hw_params(pcm, hw), kHwParamsFailed, error) &&
-         Check(snd_pcm_hw_params_get_period_size(hw, periodFrames, nullptr), kHwParamsFailed,
+         Check(snd_pcm_hw_params_get_period_size(hw, &out->periodFrames, nullptr), kHwParamsFailed,
                error);
 }
 
+bool ConfigureSoftware(snd_pcm_t* pcm, DeviceError* error) {
+  constexpr const char* kSwParamsFailed = "Unable to set software parameters";
+  snd_pcm_sw_params_t* sw;
+  snd_pcm_sw_params_alloca(&sw);
+  snd_pcm_uframes_t boundary = 0;
+  return Check(snd_pcm_sw_params_current(pcm, sw), kSwParamsFailed, error) &&
+         Check(snd_pcm_sw_params_get_boundary(sw, &boundary), kSwParamsFailed, error) &&
+         // the device plays silence past the written audio, never what the ring held before
+         Check(snd_pcm_sw_params_set_silence_threshold(pcm, sw, 0), kSwParamsFailed, error) &&
+         Check(snd_pcm_sw_params_set_silence_size(pcm, sw, boundary), kSwParamsFailed, error) &&
+         Check(snd_pcm_sw_params(pcm, sw), kSwParamsFailed, error);
+}
+
+// Fills the device's slots of the waiter's poll array.
+bool GetPollDescriptors(snd_pcm_t* pcm, Output* out, DeviceError* error) {
+  const int count = snd_pcm_poll_descriptors_count(pcm);
+  if (!Check(count > 0 ? 0 : -EINVAL, kHwParamsFailed, error)) return false;
+  out->pollFds.resize(kFirstDeviceSlot + static_cast<size_t>(count));
+  return Check(snd_pcm_poll_descriptors(pcm, out->pollFds.data() + kFirstDeviceSlot,
+                                        static_cast<unsigned>(count)),
+               kHwParamsFailed, error);
+}
+
+// The system error behind the library's last diagnostic. Some failures reach
+// us only this way: a file device that cannot write the last of the audio
+// while draining still returns success.
+int lastSystemError = 0;
+
 // The library's own diagnostics would repeat, less clearly, the one line we print.
-void Quiet(const char*, int, const char*, int, const char*, ...) {}
+void Quiet(const char*, int, const char*, int err, const char*, ...) {
+  if (err > 0) lastSystemError = err;
+}
 
 }  // namespace
 
@@ -70,17 +99,20 @@ bool OpenDevice(const std::string& name, SampleEncoding encoding, uint32_t rate,
              "unable to open pcm device", error))
     return false;
   out->pcm.reset(raw);
-  if (!Configure(raw, encoding, rate, &out->periodFrames, error)) return false;
-  const int fds = snd_pcm_poll_descriptors_count(raw);
-  if (!Check(fds > 0 ? 0 : -EINVAL, kHwParamsFailed, error)) return false;
-  out->pollFds.resize(static_cast<size_t>(fds));
-  if (!Check(snd_pcm_poll_descriptors(raw, out->pollFds.data(), static_cast<unsigned>(fds)),
-             kHwParamsFailed, error))
+  out->rate = rate;
+  if (!ConfigureHardware(raw, encoding, out, error) || !ConfigureSoftware(raw, error) ||
+      !GetPollDescriptors(raw, out, error))
     return false;
   out->frameBytes = 2 * sampleBytes;
   out->fileFrames.resize(out->periodFrames * sampleBytes);
   out->deviceFrames.resize(out->periodFrames * out->frameBytes);
   return true;
+}
+
+std::string RateRefusal(unsigned int wanted, unsigned int granted) {
+  if (wanted == granted) return "";
+  return "Unable to play " + std::to_string(wanted) + " Hz on this device (it offers " +
+         std::to_string(granted) + " Hz); a plughw: device converts";
 }
 
 WriteResult WriteFrames(Output* out, snd_pcm_uframes_t count, DeviceError* error) {
@@ -95,9 +127,9 @@ WriteResult WriteFrames(Output* out, snd_pcm_uframes_t count, DeviceError* error
     }
     int result = static_cast<int>(n);
     if (n == 0 || n == -EAGAIN) {
-      const Wake wake = WaitForRoom(pcm, &out->pollFds, &result);
+      const Wake wake = WaitForRoom(out, &result);
       if (wake == Wake::Stop) return WriteResult::Stopped;
-      if (wake == Wake::Room) continue;
+      if (wake == Wake::Ready) continue;
     }
     if (result == -EPIPE || result == -ESTRPIPE || result == -EINTR) result = snd_pcm_recover(pcm, result, 1);
     if (result < 0) {
@@ -108,14 +140,34 @@ WriteResult WriteFrames(Output* out, snd_pcm_uframes_t count, DeviceError* error
   return WriteResult::Done;
 }
 
+WriteResult WaitUntilPlayed(Output* out, DeviceError* error) {
+  snd_pcm_t* pcm = out->pcm.get();
+  for (;;) {
+    snd_pcm_sframes_t delay = 0;
+    const int r = snd_pcm_delay(pcm, &delay);
+    // a device that ran dry has played all; a sound server still counts what its sink holds
+    if (r == -EPIPE || (r == 0 && delay <= 0)) return WriteResult::Done;
+    if (r < 0) {
+      *error = {"Unable to write to pcm device", r};
+      return WriteResult::Failed;
+    }
+    // sleep until the queued frames should have played, waking for a stop
+    const int ms = static_cast<int>(std::min<snd_pcm_sframes_t>(delay * 1000 / out->rate + 1, 1000));
+    if (Sleep(out, ms) == Wake::Stop) return WriteResult::Stopped;
+  }
+}
+
 void DropQueued(const Output& out) {
   snd_pcm_drop(out.pcm.get());
   snd_pcm_prepare(out.pcm.get());
 }
 
-void CloseDevice(Output* out) {
-  // the last pass's sound plays out before the device goes
+bool CloseDevice(Output* out, DeviceError* error) {
+  // blocking, so that the drain waits until the last pass's sound has played
   snd_pcm_nonblock(out->pcm.get(), 0);
-  snd_pcm_drain(out->pcm.get());
+  lastSystemError = 0;
+  int result = snd_pcm_drain(out->pcm.get());
+  if (result >= 0 && lastSystemError != 0) result = -lastSystemError;
   out->pcm.reset();
+  return Check(result, "Unable to write to pcm device", error);
 }

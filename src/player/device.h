@@ -18,11 +18,12 @@ using PcmHandle = std::unique_ptr<snd_pcm_t, PcmCloser>;
 // The device as configured, and the buffers that feed it one period at a time.
 struct Output {
   PcmHandle pcm;
+  unsigned int rate = 0;  // as granted
   snd_pcm_uframes_t periodFrames = 0;
   size_t frameBytes = 0;                    // of one stereo device frame
   std::vector<unsigned char> fileFrames;    // one period as read from a mono file
   std::vector<unsigned char> deviceFrames;  // one period of stereo device frames
-  std::vector<pollfd> pollFds;              // the device's, for waiting on it
+  std::vector<pollfd> pollFds;              // for waiting on it (see wait.h)
 };
 
 // A failed device call: what failed, and the library's error code.
@@ -35,10 +36,14 @@ struct DeviceError {
 std::string DeviceErrorLine(const DeviceError& error);
 
 // Opens `name` and configures it for interleaved stereo in `encoding` near
-// `rate`, with a period near 4096 and a buffer near 16384 frames, then sizes
-// the buffers for `sampleBytes` per sample.
+// `rate`, with a period near 4096 and a buffer near 16384 frames, silence past
+// the written audio, then sizes the buffers for `sampleBytes` per sample.
 bool OpenDevice(const std::string& name, SampleEncoding encoding, uint32_t rate, size_t sampleBytes,
                 Output* out, DeviceError* error);
+
+// The line that refuses a device that granted `granted` Hz for a file of
+// `wanted` Hz (it would play at the wrong speed); empty when they are equal.
+std::string RateRefusal(unsigned int wanted, unsigned int granted);
 
 enum class WriteResult { Done, Stopped, Failed };
 
@@ -47,8 +52,13 @@ enum class WriteResult { Done, Stopped, Failed };
 // suspends. Stops early when an interrupt asked for it.
 WriteResult WriteFrames(Output* out, snd_pcm_uframes_t count, DeviceError* error);
 
+// Waits until the device has played what it was given; Stopped when a stop
+// was asked for first.
+WriteResult WaitUntilPlayed(Output* out, DeviceError* error);
+
 // Silences what is queued at once and readies the device for the next pass.
 void DropQueued(const Output& out);
 
-// Lets the device play what it holds, then closes it.
-void CloseDevice(Output* out);
+// Lets the device play what it holds, then closes it; false when the last of
+// the audio could not be played.
+bool CloseDevice(Output* out, DeviceError* error);

@@ -26,19 +26,34 @@ Session StartSession(const PlayArgs& args, const StreamAttributes& file) {
 
 void OpenOutput(const std::string& name, const Source& source, Output* out) {
   DeviceError error;
-  if (!OpenDevice(name, source.encoding, static_cast<uint32_t>(source.first.sampleRate),
-                  source.first.bytesPerSample, out, &error))
+  const auto rate = static_cast<uint32_t>(source.first.sampleRate);
+  if (!OpenDevice(name, source.encoding, rate, source.first.bytesPerSample, out, &error))
     Fatal(1, stderr, DeviceErrorLine(error));
+  const std::string refusal = RateRefusal(rate, out->rate);
+  if (!refusal.empty()) Fatal(1, stderr, refusal);
 }
 
-// A pass that returns to the menu can be stopped by Ctrl-C; any other ends the program.
-PassEnd PlayStoppable(const Session& session, const Source& source, Output* out) {
+// A pass that returns to the menu ends when its sound has played. Ctrl-C stops
+// it, and drops what is queued; anywhere else Ctrl-C ends the program.
+void PlayStoppable(const Session& session, const Source& source, Output* out) {
   CatchInterrupts();
   PassEnd end = PlayPass(session, source, out);
-  if (StopRequested()) end = PassEnd::Stopped;
-  if (end == PassEnd::Stopped) DropQueued(*out);  // silence what is queued at once
+  DeviceError error;
+  if (end == PassEnd::Played) {
+    switch (WaitUntilPlayed(out, &error)) {
+      case WriteResult::Done: break;
+      case WriteResult::Stopped: end = PassEnd::Stopped; break;
+      case WriteResult::Failed: Fatal(1, stderr, DeviceErrorLine(error));
+    }
+  }
+  if (end == PassEnd::Stopped || StopRequested()) DropQueued(*out);
   DefaultInterrupts();
-  return end;
+}
+
+void Release(Output* out) {
+  std::putchar('\n');
+  DeviceError error;
+  if (!CloseDevice(out, &error)) Fatal(1, stderr, DeviceErrorLine(error));
 }
 
 // Menu and passes until a word or the end of a pass ends the run.
@@ -63,13 +78,12 @@ void Run(const PlayArgs& args, Session* session, Source* source, Output* out) {
 }  // namespace
 
 void PLAY(const PlayArgs& args) {
+  InitInterrupts();
   Source source;
   OpenSource(args.path, &source);
   Session session = StartSession(args, source.first);
   Output out;
   OpenOutput(args.deviceName, source, &out);
   Run(args, &session, &source, &out);
-  std::putchar('\n');
-  std::fflush(stdout);
-  CloseDevice(&out);
+  Release(&out);
 }

@@ -5,22 +5,48 @@
 
 #include "player/interrupt.h"
 
-Wake WaitForRoom(snd_pcm_t* pcm, std::vector<pollfd>* fds, int* error) {
+namespace {
+
+// Polls the stop descriptor and, when `device` is set, the device's; returns
+// poll's count, or -errno.
+int Poll(Output* out, bool device, int ms) {
+  std::vector<pollfd>& fds = out->pollFds;
+  fds[kStopSlot] = {StopFd(), POLLIN, 0};
+  const nfds_t count = device ? fds.size() : kFirstDeviceSlot;
+  for (;;) {
+    const int n = poll(fds.data(), count, ms);
+    if (n >= 0) return n;
+    if (errno != EINTR) return -errno;
+    if (StopRequested()) return 1;  // the wake byte is there too; poll again to see it
+  }
+}
+
+}  // namespace
+
+Wake WaitForRoom(Output* out, int* error) {
   std::fflush(stdout);
   for (;;) {
+    const int n = Poll(out, true, -1);
     if (StopRequested()) return Wake::Stop;
-    if (poll(fds->data(), fds->size(), -1) < 0) {
-      if (errno == EINTR) continue;
-      *error = -errno;
+    if (n < 0) {
+      *error = n;
       return Wake::Failed;
     }
     unsigned short revents = 0;
-    const int r = snd_pcm_poll_descriptors_revents(pcm, fds->data(), static_cast<unsigned>(fds->size()), &revents);
+    pollfd* device = out->pollFds.data() + kFirstDeviceSlot;
+    const int r = snd_pcm_poll_descriptors_revents(
+        out->pcm.get(), device, static_cast<unsigned>(out->pollFds.size() - kFirstDeviceSlot), &revents);
     if (r < 0) {
       *error = r;
       return Wake::Failed;
     }
     // an error state (an underrun) is met, and recovered, by the next write
-    if (revents & (POLLOUT | POLLERR)) return Wake::Room;
+    if (revents & (POLLOUT | POLLERR)) return Wake::Ready;
   }
+}
+
+Wake Sleep(Output* out, int ms) {
+  std::fflush(stdout);
+  Poll(out, false, ms);
+  return StopRequested() ? Wake::Stop : Wake::Ready;
 }

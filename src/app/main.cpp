@@ -1,9 +1,11 @@
 // zuvaroza: plays a wave file, or a selection of it, through an ALSA device.
 #include <cfloat>
 #include <climits>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
 
 #include "app/help.h"
@@ -52,9 +54,20 @@ bool AnswerInfoRequest(const std::string& arg) {
   return false;
 }
 
+// A program started with a standard stream closed would hand that descriptor
+// to the next file it opens, and read the wave file as typed commands.
+void OpenStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (null != fd) std::_Exit(1);  // nowhere safe to read or write
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  OpenStandardStreams();
   const int n = argc - 1;
   if (n == 1 && AnswerInfoRequest(argv[1])) return 0;
   PlayArgs args;

@@ -5,6 +5,8 @@
 
 #include "player/wait.h"
 
+const char kSetFormatFailed[] = "Unable to set playback format";
+
 namespace {
 
 constexpr const char* kHwParamsFailed = "Unable to set hardware parameters";
@@ -30,15 +32,24 @@ bool Check(int result, const char* what, DeviceError* error) {
   return false;
 }
 
+// The file's encoding, unless the device lacks 64-bit float: then the pass converts to 32-bit.
+SampleEncoding DeviceEncoding(snd_pcm_t* pcm, snd_pcm_hw_params_t* hw, SampleEncoding file) {
+  if (file == SampleEncoding::Float64 && snd_pcm_hw_params_test_format(pcm, hw, SND_PCM_FORMAT_FLOAT64_LE) < 0)
+    return SampleEncoding::Float32;
+  return file;
+}
+
 bool ConfigureHardware(snd_pcm_t* pcm, SampleEncoding encoding, Output* out, DeviceError* error) {
   snd_pcm_hw_params_t* hw;
   snd_pcm_hw_params_alloca(&hw);
   snd_pcm_uframes_t period = 4096, buffer = 16384;
-  return Check(snd_pcm_hw_params_any(pcm, hw), kHwParamsFailed, error) &&
-         Check(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED),
-               kHwParamsFailed, error) &&
-         Check(snd_pcm_hw_params_set_format(pcm, hw, AlsaFormat(encoding)),
-               "Unable to set playback format", error) &&
+  if (!Check(snd_pcm_hw_params_any(pcm, hw), kHwParamsFailed, error) ||
+      !Check(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED), kHwParamsFailed,
+             error))
+    return false;
+  out->encoding = DeviceEncoding(pcm, hw, encoding);
+  return Check(snd_pcm_hw_params_set_format(pcm, hw, AlsaFormat(out->encoding)),
+               kSetFormatFailed, error) &&
          // always stereo: mono files are widened before they are written
          Check(snd_pcm_hw_params_set_channels(pcm, hw, 2), kHwParamsFailed, error) &&
          Check(snd_pcm_hw_params_set_rate_near(pcm, hw, &out->rate, nullptr), kHwParamsFailed,
@@ -90,8 +101,8 @@ std::string DeviceErrorLine(const DeviceError& error) {
   return std::string(error.what) + ": " + snd_strerror(error.code);
 }
 
-bool OpenDevice(const std::string& name, SampleEncoding encoding, uint32_t rate, size_t sampleBytes,
-                Output* out, DeviceError* error) {
+bool OpenDevice(const std::string& name, SampleEncoding encoding, uint32_t rate, uint32_t channels,
+                size_t fileSampleBytes, Output* out, DeviceError* error) {
   snd_lib_error_set_handler(Quiet);
   snd_pcm_t* raw = nullptr;
   // non-blocking: the player waits for room itself, so that it can also wait for a stop
@@ -103,10 +114,20 @@ bool OpenDevice(const std::string& name, SampleEncoding encoding, uint32_t rate,
   if (!ConfigureHardware(raw, encoding, out, error) || !ConfigureSoftware(raw, error) ||
       !GetPollDescriptors(raw, out, error))
     return false;
-  out->frameBytes = 2 * sampleBytes;
-  out->fileFrames.resize(out->periodFrames * sampleBytes);
+  out->frameBytes = 2 * SampleBytes(out->encoding);
   out->deviceFrames.resize(out->periodFrames * out->frameBytes);
+  // stereo in the device's format is read straight into the device's buffer
+  if (channels == 1 || out->encoding != encoding) out->fileFrames.resize(out->periodFrames * channels * fileSampleBytes);
   return true;
+}
+
+std::string ConvertingDeviceHint(const std::string& name) {
+  const bool plain = name.find_first_not_of(
+                         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-") ==
+                     std::string::npos;
+  std::string device = name.rfind("hw:", 0) == 0 ? "plug" + name : plain ? "plug:" + name : "";
+  if (device.empty()) return "Try a device that converts, such as plughw:0,0 or plug:default";
+  return "Try " + device + ", which converts";
 }
 
 std::string RateRefusal(unsigned int wanted, unsigned int granted) {

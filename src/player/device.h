@@ -18,10 +18,11 @@ using PcmHandle = std::unique_ptr<snd_pcm_t, PcmCloser>;
 // The device as configured, and the buffers that feed it one period at a time.
 struct Output {
   PcmHandle pcm;
+  SampleEncoding encoding = SampleEncoding::S16;  // the file's, or 32-bit float for 64-bit
   unsigned int rate = 0;  // as granted
   snd_pcm_uframes_t periodFrames = 0;
   size_t frameBytes = 0;                    // of one stereo device frame
-  std::vector<unsigned char> fileFrames;    // one period as read from a mono file
+  std::vector<unsigned char> fileFrames;    // one period as read, when it needs widening or converting
   std::vector<unsigned char> deviceFrames;  // one period of stereo device frames
   std::vector<pollfd> pollFds;              // for waiting on it (see wait.h)
 };
@@ -32,14 +33,21 @@ struct DeviceError {
   int code = 0;
 };
 
+// What a refused sample format reports.
+extern const char kSetFormatFailed[];
+
 // The line that reports `error`: "<what>: <the library's text>".
 std::string DeviceErrorLine(const DeviceError& error);
 
 // Opens `name` and configures it for interleaved stereo in `encoding` near
-// `rate`, with a period near 4096 and a buffer near 16384 frames, silence past
-// the written audio, then sizes the buffers for `sampleBytes` per sample.
-bool OpenDevice(const std::string& name, SampleEncoding encoding, uint32_t rate, size_t sampleBytes,
-                Output* out, DeviceError* error);
+// `rate`, with a period near 4096 and a buffer near 16384 frames, and silence
+// past the written audio. A device without 64-bit float gets 32-bit float.
+// Sizes the buffers for a file of `channels` channels of `fileSampleBytes`.
+bool OpenDevice(const std::string& name, SampleEncoding encoding, uint32_t rate, uint32_t channels,
+                size_t fileSampleBytes, Output* out, DeviceError* error);
+
+// A second line for a device that refused the file's format: a converting one.
+std::string ConvertingDeviceHint(const std::string& name);
 
 // The line that refuses a device that granted `granted` Hz for a file of
 // `wanted` Hz (it would play at the wrong speed); empty when they are equal.

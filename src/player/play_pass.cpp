@@ -1,6 +1,7 @@
 #include "player/play_pass.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cstdio>
 #include <cstring>
 
@@ -36,26 +37,47 @@ void PrintSelection(const Selection& sel, uint64_t rate) {
   std::printf("stop  = %.2f sec\n", static_cast<double>(SecondsFromFrames(sel.stop, rate)));
 }
 
-// Plays the selection once; false when an interrupt stopped it.
-bool PlayOnce(const Selection& sel, const Source& source, Output* out) {
+// Narrows `count` 64-bit float samples to 32-bit, each written `copies` times
+// (twice to widen mono); values beyond the float range are clamped, not undefined.
+void NarrowFloats(uint64_t count, int copies, const unsigned char* in, unsigned char* out) {
+  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "wave samples are little-endian");
+  for (uint64_t i = 0; i < count; ++i, in += 8) {
+    double d;
+    std::memcpy(&d, in, 8);
+    const float f = static_cast<float>(std::clamp<double>(d, -FLT_MAX, FLT_MAX));
+    for (int c = 0; c < copies; ++c, out += 4) std::memcpy(out, &f, 4);
+  }
+}
+
+// Reads up to `want` frames from `pos` into the device's buffer, widening mono
+// and converting where the device needs it; returns the frames read.
+uint64_t ReadPeriod(const Source& source, Output* out, int64_t pos, uint64_t want) {
   const StreamAttributes& a = source.now;
+  const bool convert = out->encoding != source.encoding;
   const bool mono = a.channels == 1;
-  unsigned char* in = mono ? out->fileFrames.data() : out->deviceFrames.data();
-  const int64_t end = std::min(sel.stop, LengthAsFrame(a.lengthFrames));
-  // a start before the data would play the header as sound
-  for (int64_t pos = std::max<int64_t>(sel.start, 0); pos < end;) {
+  unsigned char* in = mono || convert ? out->fileFrames.data() : out->deviceFrames.data();
+  const uint64_t got = ReadFrames(source.file.Get(), a, static_cast<uint64_t>(pos), want, in);
+  if (convert)
+    NarrowFloats(got * a.channels, mono ? 2 : 1, in, out->deviceFrames.data());
+  else if (mono)
+    Interleave(got, a.bytesPerSample, in, out->deviceFrames.data());
+  return got;
+}
+
+// Plays the frames from `start` to `end` once; false when an interrupt stopped it.
+bool PlayOnce(int64_t start, int64_t end, const Source& source, Output* out) {
+  for (int64_t pos = start; pos < end;) {
     if (StopRequested()) return false;
     const uint64_t want = std::min<uint64_t>(out->periodFrames, static_cast<uint64_t>(end - pos));
-    const uint64_t got = ReadFrames(source.file.Get(), a, static_cast<uint64_t>(pos), want, in);
+    const uint64_t got = ReadPeriod(source, out, pos, want);
     if (got == 0) break;
-    if (mono) Interleave(got, a.bytesPerSample, in, out->deviceFrames.data());
     DeviceError error;
     switch (WriteFrames(out, got, &error)) {
       case WriteResult::Done: break;
       case WriteResult::Stopped: return false;
       case WriteResult::Failed: Fatal(1, stderr, DeviceErrorLine(error));
     }
-    std::printf("\rclock = %.2f sec", static_cast<double>(SecondsFromFrames(pos, a.sampleRate)));
+    std::printf("\rclock = %.2f sec", static_cast<double>(SecondsFromFrames(pos, source.now.sampleRate)));
     pos += static_cast<int64_t>(got);
   }
   return true;
@@ -64,10 +86,15 @@ bool PlayOnce(const Selection& sel, const Source& source, Output* out) {
 }  // namespace
 
 PassEnd PlayPass(const Session& session, const Source& source, Output* out) {
-  PrintSelection(session.selection, source.now.sampleRate);
+  const Selection& sel = session.selection;
+  PrintSelection(sel, source.now.sampleRate);
+  // a start before the data would play the header as sound
+  const int64_t start = std::max<int64_t>(sel.start, 0);
+  const int64_t end = std::min(sel.stop, LengthAsFrame(source.now.lengthFrames));
+  if (start >= end) return PassEnd::Played;  // nothing to loop over, however many loops
   for (int i = 0; i < session.loopCount; ++i) {
     if (session.loopCount != 1) std::printf("\nLoops remaining: %i\n", session.loopCount - i - 1);
-    if (!PlayOnce(session.selection, source, out)) return PassEnd::Stopped;
+    if (!PlayOnce(start, end, source, out)) return PassEnd::Stopped;
   }
   return PassEnd::Played;
 }

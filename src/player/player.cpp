@@ -27,10 +27,16 @@ Session StartSession(const PlayArgs& args, const StreamAttributes& file) {
 void OpenOutput(const std::string& name, const Source& source, Output* out) {
   DeviceError error;
   const auto rate = static_cast<uint32_t>(source.first.sampleRate);
-  if (!OpenDevice(name, source.encoding, rate, source.first.bytesPerSample, out, &error))
-    Fatal(1, stderr, DeviceErrorLine(error));
+  if (!OpenDevice(name, source.encoding, rate, source.first.channels, source.first.bytesPerSample, out,
+                  &error)) {
+    std::string line = DeviceErrorLine(error);
+    if (error.what == kSetFormatFailed) line += "\n" + ConvertingDeviceHint(name);
+    Fatal(1, stderr, line);
+  }
   const std::string refusal = RateRefusal(rate, out->rate);
   if (!refusal.empty()) Fatal(1, stderr, refusal);
+  if (out->encoding != source.encoding)
+    std::puts("The device does not take 64-bit float samples: playing them as 32-bit float.");
 }
 
 // A pass that returns to the menu ends when its sound has played. Ctrl-C stops

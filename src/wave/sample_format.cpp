@@ -49,3 +49,14 @@ bool ChooseEncoding(const StreamAttributes& a, SampleEncoding* encoding, std::st
   }
   return false;
 }
+
+size_t SampleBytes(SampleEncoding e) {
+  switch (e) {
+    case SampleEncoding::U8: case SampleEncoding::ALaw: case SampleEncoding::MuLaw: return 1;
+    case SampleEncoding::S16: return 2;
+    case SampleEncoding::S24Packed: return 3;
+    case SampleEncoding::S32: case SampleEncoding::Float32: return 4;
+    case SampleEncoding::Float64: return 8;
+  }
+  return 0;
+}

@@ -56,10 +56,13 @@ void PlayStoppable(const Session& session, const Source& source, Output* out) {
   DefaultInterrupts();
 }
 
+// The last pass's sound plays out before the device closes; a device that
+// fails meanwhile is reported, since the tail was never heard.
 void Release(Output* out) {
   std::putchar('\n');
   DeviceError error;
-  if (!CloseDevice(out, &error)) Fatal(1, stderr, DeviceErrorLine(error));
+  if (WaitUntilPlayed(out, &error) == WriteResult::Failed || !CloseDevice(out, &error))
+    Fatal(1, stderr, DeviceErrorLine(error));
 }
 
 // Menu and passes until a word or the end of a pass ends the run.

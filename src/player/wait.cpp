@@ -34,14 +34,17 @@ Wake WaitForRoom(Output* out, int* error) {
     }
     unsigned short revents = 0;
     pollfd* device = out->pollFds.data() + kFirstDeviceSlot;
-    const int r = snd_pcm_poll_descriptors_revents(
-        out->pcm.get(), device, static_cast<unsigned>(out->pollFds.size() - kFirstDeviceSlot), &revents);
+    const nfds_t count = out->pollFds.size() - kFirstDeviceSlot;
+    const int r = snd_pcm_poll_descriptors_revents(out->pcm.get(), device, static_cast<unsigned>(count), &revents);
     if (r < 0) {
       *error = r;
       return Wake::Failed;
     }
-    // an error state (an underrun) is met, and recovered, by the next write
-    if (revents & (POLLOUT | POLLERR)) return Wake::Ready;
+    // Any wake of the device's descriptors goes back to a write, which tells:
+    // a sound server that went away leaves them readable with no events, and
+    // only a write attempt turns that into an error instead of a busy loop.
+    for (nfds_t i = 0; i < count; ++i)
+      if (device[i].revents != 0) return Wake::Ready;
   }
 }
 

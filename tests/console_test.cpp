@@ -1,6 +1,8 @@
 #include "player/console.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cmath>
@@ -8,16 +10,14 @@
 
 namespace {
 
-// A console reading `input`; output goes nowhere.
+// A console reading `input`.
 struct FakeConsole {
-  explicit FakeConsole(const char* input) {
-    console.in = fmemopen(const_cast<char*>(input), std::strlen(input), "r");
-    console.out = std::fopen("/dev/null", "w");
+  explicit FakeConsole(const std::string& input) {
+    console.in = memfd_create("input", 0);
+    EXPECT_EQ(write(console.in, input.data(), input.size()), static_cast<ssize_t>(input.size()));
+    lseek(console.in, 0, SEEK_SET);
   }
-  ~FakeConsole() {
-    std::fclose(console.in);
-    std::fclose(console.out);
-  }
+  ~FakeConsole() { close(console.in); }
   std::string Word() {
     std::string w;
     return ReadWord(&console, &w) ? w : "<end>";
@@ -28,7 +28,7 @@ struct FakeConsole {
 TEST(Console, WordsOfAnyLengthUntilTheEnd) {
   const std::string longWord(100000, 'q');
   const std::string input = "  n\tno\n" + longWord + " \x01\xff ";
-  FakeConsole c(input.c_str());
+  FakeConsole c(input);
   EXPECT_EQ(c.Word(), "n");
   EXPECT_EQ(c.Word(), "no");
   EXPECT_EQ(c.Word(), longWord);

@@ -29,6 +29,8 @@ void Help() {
   for (const char* line : kLines) std::puts(line);
 }
 
-void Usage() { std::puts("Usage: zuvaroza [DEVICE|d] [FILE [START [STOP [COMMAND [LOOPS]]]]]"); }
+void Usage() {
+  std::puts("Usage: zuvaroza [-f|--follow] [DEVICE|d] [FILE [START [STOP [COMMAND [LOOPS]]]]]");
+}
 
 void Version() { std::puts("zuvaroza " ZUVAROZA_VERSION); }

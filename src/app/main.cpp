@@ -40,18 +40,36 @@ bool PromptForFile(std::string* name) {
   return AskFileName(&console, "\nEnter the name of .wav file or 'x' to exit: ", name);
 }
 
-// --help, -h and --version, taken only as the one and only argument.
-bool AnswerInfoRequest(const std::string& arg) {
-  if (arg == "--help" || arg == "-h") {
-    Help();
-    Usage();
-    return true;
+// Reads the options, which come before the first positional argument ("--"
+// ends them). Returns the index of the first positional argument, or -1 when
+// the program is to end with `*status`.
+int ReadOptions(int argc, char** argv, PlayArgs* args, int* status) {
+  int i = 1;
+  for (; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--") return i + 1;
+    if (arg == "-f" || arg == "--follow") {
+      args->follow = true;
+    } else if (arg == "-h" || arg == "--help") {
+      Help();
+      Usage();
+      *status = 0;
+      return -1;
+    } else if (arg == "--version") {
+      Version();
+      *status = 0;
+      return -1;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      std::fprintf(stderr, "Unknown option: %s\n", arg.c_str());
+      std::fflush(stdout);
+      Usage();
+      *status = 1;
+      return -1;
+    } else {
+      break;
+    }
   }
-  if (arg == "--version") {
-    Version();
-    return true;
-  }
-  return false;
+  return i;
 }
 
 // A program started with a standard stream closed would hand that descriptor
@@ -68,22 +86,25 @@ void OpenStandardStreams() {
 
 int main(int argc, char** argv) {
   OpenStandardStreams();
-  const int n = argc - 1;
-  if (n == 1 && AnswerInfoRequest(argv[1])) return 0;
   PlayArgs args;
-  if (n >= 1 && std::string(argv[1]) != "d") args.deviceName = argv[1];
+  int status = 0;
+  const int first = ReadOptions(argc, argv, &args, &status);
+  if (first < 0) return status;
+  char** arg = argv + first - 1;  // arg[1] is the first positional argument
+  const int n = argc - first;
+  if (n >= 1 && std::string(arg[1]) != "d") args.deviceName = arg[1];
   if (n <= 1) {
     if (!PromptForFile(&args.path)) return 1;
     PLAY(args);
     return 0;
   }
-  args.path = argv[2];
-  if (n >= 3) args.inSeconds = SecondsArg(argv[3]);
-  if (n >= 4) args.outSeconds = SecondsArg(argv[4]);
+  args.path = arg[2];
+  if (n >= 3) args.inSeconds = SecondsArg(arg[3]);
+  if (n >= 4) args.outSeconds = SecondsArg(arg[4]);
   args.autoCommand = n >= 5;
-  if (args.autoCommand) args.commandText = argv[5];
+  if (args.autoCommand) args.commandText = arg[5];
   // the loop count is read only when it is the last argument
-  if (n == 6) args.loopCount = LoopsArg(argv[6]);
+  if (n == 6) args.loopCount = LoopsArg(arg[6]);
   PLAY(args);
   return 0;
 }

@@ -3,6 +3,8 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "player/wait.h"
+
 namespace {
 
 const char kMoreCommands[] =
@@ -16,6 +18,25 @@ const char kMoreCommands[] =
     "\t'N' to nudge both start and stop forward\n"
     "\t'B' to nudge both start and stop backward\n"
     "\t'nn' to set nudge amount\n";
+
+void PrintMoreCommands(bool following) {
+  std::fputs(kMoreCommands, stdout);
+  std::printf("\t'f' to toggle follow mode (%s)\n", following ? "on" : "off");
+}
+
+void ToggleFollow(Source* source, Console* console) {
+  if (Following(source->watch)) {
+    StopWatch(&source->watch);
+    console->saved = false;
+    std::puts("Follow mode is off.");
+    return;
+  }
+  std::string why;
+  if (StartWatch(source->path, &source->watch, &why))
+    std::puts("Follow mode is on: a save of the file plays the selection.");
+  else
+    std::printf("Follow mode is off: %s\n", why.c_str());
+}
 
 void PrintMenu(const Session& s, uint64_t rate) {
   std::printf(
@@ -72,11 +93,12 @@ void AskNudgeAmount(Session* s, uint64_t rate, Console* console) {
 
 enum class Outcome { Stay, Play, End };
 
-Outcome ApplyWord(const std::string& word, Session* s, const StreamAttributes& file, Console* console) {
+Outcome ApplyWord(const std::string& word, Session* s, Source* source, Console* console) {
+  const StreamAttributes& file = source->now;
   const auto rate = static_cast<uint32_t>(file.sampleRate);
   const int64_t length = LengthAsFrame(file.lengthFrames);
   Outcome outcome = word == "x" ? Outcome::End : Outcome::Stay;
-  if (word == "+") std::fputs(kMoreCommands, stdout);
+  if (word == "+") PrintMoreCommands(Following(source->watch));
   if ((word == "p" || word == "px") && MayPlay(s->selection)) outcome = Outcome::Play;
   if (word == "px" || word == "wx") s->endAfterPass = true;
   Edit edit;
@@ -89,6 +111,8 @@ Outcome ApplyWord(const std::string& word, Session* s, const StreamAttributes& f
     ReadInt(console, &s->loopCount);
   } else if (word == "nn") {
     AskNudgeAmount(s, rate, console);
+  } else if (word == "f") {
+    ToggleFollow(source, console);
   } else if (EditForWord(word, &edit)) {
     s->selection = ApplyEdit(edit, s->selection, file.lengthFrames, s->nudgeFrames);
     if (edit == Edit::WholeFile) outcome = Outcome::Play;
@@ -98,15 +122,24 @@ Outcome ApplyWord(const std::string& word, Session* s, const StreamAttributes& f
 
 }  // namespace
 
-Next RunMenu(Session* s, const Source& source, Console* console, const std::string* firstWord) {
+Next RunMenu(Session* s, Source* source, Console* console, const std::string* firstWord) {
   Outcome outcome = Outcome::Stay;
   std::string word;
-  if (firstWord) outcome = ApplyWord(*firstWord, s, source.now, console);
+  if (firstWord) outcome = ApplyWord(*firstWord, s, source, console);
   while (outcome == Outcome::Stay) {
-    PrintMenu(*s, source.now.sampleRate);
-    // the end of input ends the run as "x" does, rather than repeating the last word
-    if (!ReadWord(console, &word)) word = "x";
-    outcome = ApplyWord(word, s, source.now, console);
+    if (!console->saved) {
+      PrintMenu(*s, source->now.sampleRate);
+      const Got got = ReadCommand(console, &word);
+      // the end of input ends the run as "x" does, rather than repeating the last word
+      if (got != Got::Save) {
+        outcome = ApplyWord(got == Got::Word ? word : "x", s, source, console);
+        continue;
+      }
+    }
+    // a save, while waiting here or at a prompt: played as "p" plays, once for saves together
+    console->saved = false;
+    SettleSaves(&source->watch);
+    outcome = ApplyWord("p", s, source, console);
   }
   if (outcome == Outcome::End) return Next::End;
   return s->endAfterPass ? Next::PlayAndEnd : Next::Play;

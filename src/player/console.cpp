@@ -1,27 +1,66 @@
 #include "player/console.h"
 
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <unistd.h>
 
-bool ReadWord(Console* console, std::string* word) {
-  std::fflush(console->out);
-  if (!console->pending.empty()) {
-    word->swap(console->pending);
-    console->pending.clear();
-    return true;
+#include "player/wait.h"
+
+namespace {
+
+constexpr const char* kSpace = " \t\n\v\f\r";
+
+// Moves the first whole word of what was read into `word`; a word still being
+// typed is whole only once the input has ended.
+bool TakeWord(Console* c, std::string* word) {
+  const size_t start = c->buffered.find_first_not_of(kSpace);
+  const size_t end = start == std::string::npos ? start : c->buffered.find_first_of(kSpace, start);
+  if (start == std::string::npos || (end == std::string::npos && !c->ended)) {
+    c->buffered.erase(0, start);  // only spaces before it, or nothing at all
+    return false;
   }
-  int c;
-  while ((c = std::getc(console->in)) != EOF && std::isspace(c)) {
-  }
-  if (c == EOF) return false;
-  word->clear();
-  do {
-    word->push_back(static_cast<char>(c));
-  } while ((c = std::getc(console->in)) != EOF && !std::isspace(c));
+  word->assign(c->buffered, start, end - start);
+  c->buffered.erase(0, end);
   return true;
 }
+
+// Waits for more input and appends it; false when a save came first.
+bool ReadMore(Console* c) {
+  if (WaitForInput(c->in, c->watch) == Wake::Save) return false;
+  constexpr size_t kChunk = 65536;
+  const size_t had = c->buffered.size();
+  c->buffered.resize(had + kChunk);
+  ssize_t n;
+  do {
+    n = read(c->in, &c->buffered[had], kChunk);
+  } while (n < 0 && errno == EINTR);
+  c->buffered.resize(had + (n > 0 ? static_cast<size_t>(n) : 0));
+  if (n <= 0) c->ended = true;  // an error reading standard input is its end too
+  return true;
+}
+
+Got NextWord(Console* c, std::string* word, bool saveEnds) {
+  if (!c->pending.empty()) {
+    word->swap(c->pending);
+    c->pending.clear();
+    return Got::Word;
+  }
+  while (!TakeWord(c, word)) {
+    if (c->ended) return Got::End;
+    if (!ReadMore(c)) {
+      c->saved = true;
+      if (saveEnds) return Got::Save;
+    }
+  }
+  return Got::Word;
+}
+
+}  // namespace
+
+bool ReadWord(Console* console, std::string* word) { return NextWord(console, word, false) == Got::Word; }
+
+Got ReadCommand(Console* console, std::string* word) { return NextWord(console, word, true); }
 
 namespace {
 

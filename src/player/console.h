@@ -1,18 +1,30 @@
-// Whitespace-delimited words and numbers from an input stream, read the way
-// the menu and its prompts expect.
+// Whitespace-delimited words and numbers from standard input, read the way
+// the menu and its prompts expect. The console keeps its own buffer, so that
+// it knows when a word is already there and when it must wait for one.
 #pragma once
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
+#include "player/follow.h"
+
 struct Console {
-  FILE* in = stdin;
-  FILE* out = stdout;   // flushed before every read, so a script sees each prompt
-  std::string pending;  // text a number prompt could not use: the next word
+  int in = 0;
+  std::string buffered;   // read but not yet used
+  bool ended = false;     // no more input will come
+  std::string pending;    // text a number prompt could not use: the next word
+  Watch* watch = nullptr; // in follow mode, saves of the file
+  bool saved = false;     // a save came while a prompt waited for its answer
 };
 
-// Reads the next word. Returns false at the end of input.
+// Reads the next word. Returns false at the end of input. A save that comes
+// while it waits is noted in `saved`.
 bool ReadWord(Console* console, std::string* word);
+
+enum class Got { Word, End, Save };
+
+// The menu's read: as ReadWord, but a save that comes while it waits ends
+// the wait, with no word read.
+Got ReadCommand(Console* console, std::string* word);
 
 // Number prompts read one word and take the number at its front; the rest of
 // the word, or the whole word when no number starts it, is the next word.

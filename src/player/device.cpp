@@ -136,7 +136,7 @@ std::string RateRefusal(unsigned int wanted, unsigned int granted) {
          std::to_string(granted) + " Hz); a plughw: device converts";
 }
 
-WriteResult WriteFrames(Output* out, snd_pcm_uframes_t count, DeviceError* error) {
+WriteResult WriteFrames(Output* out, Watch* watch, snd_pcm_uframes_t count, DeviceError* error) {
   snd_pcm_t* pcm = out->pcm.get();
   const unsigned char* frames = out->deviceFrames.data();
   while (count > 0) {
@@ -148,8 +148,9 @@ WriteResult WriteFrames(Output* out, snd_pcm_uframes_t count, DeviceError* error
     }
     int result = static_cast<int>(n);
     if (n == 0 || n == -EAGAIN) {
-      const Wake wake = WaitForRoom(out, &result);
+      const Wake wake = WaitForRoom(out, watch, &result);
       if (wake == Wake::Stop) return WriteResult::Stopped;
+      if (wake == Wake::Save) return WriteResult::Saved;
       if (wake == Wake::Ready) continue;
     }
     if (result == -EPIPE || result == -ESTRPIPE || result == -EINTR) result = snd_pcm_recover(pcm, result, 1);
@@ -161,7 +162,7 @@ WriteResult WriteFrames(Output* out, snd_pcm_uframes_t count, DeviceError* error
   return WriteResult::Done;
 }
 
-WriteResult WaitUntilPlayed(Output* out, DeviceError* error) {
+WriteResult WaitUntilPlayed(Output* out, Watch* watch, DeviceError* error) {
   snd_pcm_t* pcm = out->pcm.get();
   for (;;) {
     snd_pcm_sframes_t delay = 0;
@@ -174,7 +175,9 @@ WriteResult WaitUntilPlayed(Output* out, DeviceError* error) {
     }
     // sleep until the queued frames should have played, waking for a stop
     const int ms = static_cast<int>(std::min<snd_pcm_sframes_t>(delay * 1000 / out->rate + 1, 1000));
-    if (Sleep(out, ms) == Wake::Stop) return WriteResult::Stopped;
+    const Wake wake = Sleep(watch, ms);
+    if (wake == Wake::Stop) return WriteResult::Stopped;
+    if (wake == Wake::Save) return WriteResult::Saved;
   }
 }
 

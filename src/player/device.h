@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "player/follow.h"
 #include "wave/sample_format.h"
 
 struct PcmCloser {
@@ -53,16 +54,17 @@ std::string ConvertingDeviceHint(const std::string& name);
 // `wanted` Hz (it would play at the wrong speed); empty when they are equal.
 std::string RateRefusal(unsigned int wanted, unsigned int granted);
 
-enum class WriteResult { Done, Stopped, Failed };
+// How a write or a wait on the device ended: done, stopped by Ctrl-C, cut
+// short by a save of the file (follow mode), or failed.
+enum class WriteResult { Done, Stopped, Saved, Failed };
 
 // Writes `count` frames from `out.deviceFrames`, waiting for room when the
 // device is full, continuing short writes and recovering from underruns and
-// suspends. Stops early when an interrupt asked for it.
-WriteResult WriteFrames(Output* out, snd_pcm_uframes_t count, DeviceError* error);
+// suspends. Ends early for a stop or a save.
+WriteResult WriteFrames(Output* out, Watch* watch, snd_pcm_uframes_t count, DeviceError* error);
 
-// Waits until the device has played what it was given; Stopped when a stop
-// was asked for first.
-WriteResult WaitUntilPlayed(Output* out, DeviceError* error);
+// Waits until the device has played what it was given, or a stop or a save.
+WriteResult WaitUntilPlayed(Output* out, Watch* watch, DeviceError* error);
 
 // Silences what is queued at once and readies the device for the next pass.
 void DropQueued(const Output& out);

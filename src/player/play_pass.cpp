@@ -7,6 +7,7 @@
 
 #include "app/fatal.h"
 #include "player/interrupt.h"
+#include "player/wait.h"
 #include "wave/wave_file.h"
 
 namespace {
@@ -64,37 +65,61 @@ uint64_t ReadPeriod(const Source& source, Output* out, int64_t pos, uint64_t wan
   return got;
 }
 
-// Plays the frames from `start` to `end` once; false when an interrupt stopped it.
-bool PlayOnce(int64_t start, int64_t end, const Source& source, Output* out) {
-  for (int64_t pos = start; pos < end;) {
-    if (StopRequested()) return false;
-    const uint64_t want = std::min<uint64_t>(out->periodFrames, static_cast<uint64_t>(end - pos));
-    const uint64_t got = ReadPeriod(source, out, pos, want);
-    if (got == 0) break;
-    DeviceError error;
-    switch (WriteFrames(out, got, &error)) {
-      case WriteResult::Done: break;
-      case WriteResult::Stopped: return false;
-      case WriteResult::Failed: Fatal(1, stderr, DeviceErrorLine(error));
+// Where the loop's frames end: the stop, or the end of the data if sooner.
+int64_t LoopEnd(const Selection& sel, const Source& source) {
+  return std::min(sel.stop, LengthAsFrame(source.now.lengthFrames));
+}
+
+PassEnd FromWrite(WriteResult result, const DeviceError& error) {
+  switch (result) {
+    case WriteResult::Done: break;
+    case WriteResult::Stopped: return PassEnd::Stopped;
+    case WriteResult::Saved: return PassEnd::Saved;
+    case WriteResult::Failed: Fatal(1, stderr, DeviceErrorLine(error));
+  }
+  return PassEnd::Played;
+}
+
+// Plays the selection once from `start`; Played when it ran to its end.
+PassEnd PlayOnce(int64_t start, Session* session, Source* source, Output* out) {
+  Watch* watch = &source->watch;
+  for (int64_t pos = start;;) {
+    if (StopRequested()) return PassEnd::Stopped;
+    // the watch is looked at every period, for devices that never make us wait
+    if (Following(*watch) && TakeSaves(watch)) return PassEnd::Saved;
+    RecheckUnderPass(source, &session->selection);
+    if (!source->complete && Following(*watch)) {
+      // a rewrite caught half way: its save comes when it is done
+      const Wake wake = Sleep(watch, -1);
+      if (wake == Wake::Save) return PassEnd::Saved;
+      if (wake == Wake::Stop) return PassEnd::Stopped;
+      continue;
     }
-    std::printf("\rclock = %.2f sec", static_cast<double>(SecondsFromFrames(pos, source.now.sampleRate)));
+    const int64_t end = LoopEnd(session->selection, *source);
+    if (pos >= end) return PassEnd::Played;
+    const uint64_t want = std::min<uint64_t>(out->periodFrames, static_cast<uint64_t>(end - pos));
+    const uint64_t got = ReadPeriod(*source, out, pos, want);
+    if (got == 0) return PassEnd::Played;
+    DeviceError error;
+    const PassEnd written = FromWrite(WriteFrames(out, watch, got, &error), error);
+    if (written != PassEnd::Played) return written;
+    std::printf("\rclock = %.2f sec", static_cast<double>(SecondsFromFrames(pos, source->now.sampleRate)));
     pos += static_cast<int64_t>(got);
   }
-  return true;
 }
 
 }  // namespace
 
-PassEnd PlayPass(const Session& session, const Source& source, Output* out) {
-  const Selection& sel = session.selection;
-  PrintSelection(sel, source.now.sampleRate);
+PassEnd PlayPass(Session* session, Source* source, Output* out) {
+  const Selection& sel = session->selection;
+  PrintSelection(sel, source->now.sampleRate);
   // a start before the data would play the header as sound
   const int64_t start = std::max<int64_t>(sel.start, 0);
-  const int64_t end = std::min(sel.stop, LengthAsFrame(source.now.lengthFrames));
-  if (start >= end) return PassEnd::Played;  // nothing to loop over, however many loops
-  for (int i = 0; i < session.loopCount; ++i) {
-    if (session.loopCount != 1) std::printf("\nLoops remaining: %i\n", session.loopCount - i - 1);
-    if (!PlayOnce(start, end, source, out)) return PassEnd::Stopped;
+  if (start >= LoopEnd(sel, *source)) return PassEnd::Played;  // nothing to loop over, however many loops
+  for (int i = 0; i < session->loopCount; ++i) {
+    if (session->loopCount != 1) std::printf("\nLoops remaining: %i\n", session->loopCount - i - 1);
+    const PassEnd end = PlayOnce(start, session, source, out);
+    if (end != PassEnd::Played) return end;
   }
   return PassEnd::Played;
 }

@@ -4,8 +4,10 @@
 #include "player/session.h"
 #include "player/source.h"
 
-enum class PassEnd { Played, Stopped };
+// Stopped: by Ctrl-C. Saved: a save of the file came (follow mode).
+enum class PassEnd { Played, Stopped, Saved };
 
-// Prints the pass's lines and plays `session`'s selection from the file open
-// in `source`. A failed device write ends the program with status 1.
-PassEnd PlayPass(const Session& session, const Source& source, Output* out);
+// Prints the pass's lines and plays the session's selection from the file
+// open in `source`, following the file if it changes under the pass. A
+// failed device write ends the program with status 1.
+PassEnd PlayPass(Session* session, Source* source, Output* out);

@@ -11,6 +11,7 @@
 #include "player/play_pass.h"
 #include "player/session.h"
 #include "player/source.h"
+#include "player/wait.h"
 
 namespace {
 
@@ -39,20 +40,36 @@ void OpenOutput(const std::string& name, const Source& source, Output* out) {
     std::puts("The device does not take 64-bit float samples: playing them as 32-bit float.");
 }
 
+// Plays the selection until a pass runs to its end or is stopped. In follow
+// mode a save restarts it at once: the queued sound is dropped, the file read
+// again, and the selection played from its start with the full loop count.
+// `untilHeard`: a pass ends only when its sound has played.
+PassEnd PlayFollowingSaves(Session* session, Source* source, Output* out, bool untilHeard) {
+  for (;;) {
+    PassEnd end = PlayPass(session, source, out);
+    DeviceError error;
+    if (end == PassEnd::Played && untilHeard) {
+      switch (WaitUntilPlayed(out, &source->watch, &error)) {
+        case WriteResult::Done: break;
+        case WriteResult::Stopped: end = PassEnd::Stopped; break;
+        case WriteResult::Saved: end = PassEnd::Saved; break;
+        case WriteResult::Failed: Fatal(1, stderr, DeviceErrorLine(error));
+      }
+    }
+    if (end != PassEnd::Saved) return end;
+    if (SettleSaves(&source->watch) == Wake::Stop) return PassEnd::Stopped;
+    DropQueued(*out);
+    std::putchar('\n');
+    ReopenSource(source, &session->selection);
+  }
+}
+
 // A pass that returns to the menu ends when its sound has played. Ctrl-C stops
 // it, and drops what is queued; anywhere else Ctrl-C ends the program.
-void PlayStoppable(const Session& session, const Source& source, Output* out) {
+void PlayStoppable(Session* session, Source* source, Output* out) {
   CatchInterrupts();
-  PassEnd end = PlayPass(session, source, out);
-  DeviceError error;
-  if (end == PassEnd::Played) {
-    switch (WaitUntilPlayed(out, &error)) {
-      case WriteResult::Done: break;
-      case WriteResult::Stopped: end = PassEnd::Stopped; break;
-      case WriteResult::Failed: Fatal(1, stderr, DeviceErrorLine(error));
-    }
-  }
-  if (end == PassEnd::Stopped || StopRequested()) DropQueued(*out);
+  if (PlayFollowingSaves(session, source, out, true) == PassEnd::Stopped || StopRequested())
+    DropQueued(*out);
   DefaultInterrupts();
 }
 
@@ -61,25 +78,31 @@ void PlayStoppable(const Session& session, const Source& source, Output* out) {
 void Release(Output* out) {
   std::putchar('\n');
   DeviceError error;
-  if (WaitUntilPlayed(out, &error) == WriteResult::Failed || !CloseDevice(out, &error))
+  if (WaitUntilPlayed(out, nullptr, &error) == WriteResult::Failed || !CloseDevice(out, &error))
     Fatal(1, stderr, DeviceErrorLine(error));
+}
+
+void StartFollowing(Source* source) {
+  std::string why;
+  if (!StartWatch(source->path, &source->watch, &why)) std::printf("Follow mode is off: %s\n", why.c_str());
 }
 
 // Menu and passes until a word or the end of a pass ends the run.
 void Run(const PlayArgs& args, Session* session, Source* source, Output* out) {
   Console console;
+  console.watch = &source->watch;
   const std::string* firstWord = args.autoCommand ? &args.commandText : nullptr;
   for (;;) {
-    const Next next = RunMenu(session, *source, &console, firstWord);
+    const Next next = RunMenu(session, source, &console, firstWord);
     firstWord = nullptr;
     // the file is read again before every pass, and before the end, so a change is reported
     ReopenSource(source, &session->selection);
     if (next == Next::End) return;
     if (next == Next::PlayAndEnd) {
-      PlayPass(*session, *source, out);
+      PlayFollowingSaves(session, source, out, false);
       return;
     }
-    PlayStoppable(*session, *source, out);
+    PlayStoppable(session, source, out);
     std::putchar('\n');
   }
 }
@@ -93,6 +116,7 @@ void PLAY(const PlayArgs& args) {
   Session session = StartSession(args, source.first);
   Output out;
   OpenOutput(args.deviceName, source, &out);
+  if (args.follow) StartFollowing(&source);
   Run(args, &session, &source, &out);
   Release(&out);
 }

@@ -10,6 +10,7 @@ struct PlayArgs {
   std::string commandText;  // acted on before the menu when autoCommand is set
   bool autoCommand = false;
   int loopCount = 1;
+  bool follow = false;  // a save of the file plays the selection
 };
 
 // Plays `args.path` on `args.deviceName` until the user or the first command

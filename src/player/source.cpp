@@ -1,20 +1,31 @@
 #include "player/source.h"
 
+#include <sys/stat.h>
+
 #include "app/fatal.h"
 #include "player/selection.h"
 #include "wave/wave_file.h"
 
 namespace {
 
+// Reads the header from the open handle, noting when the file was as read.
+HeaderStatus ReadHeader(Source* s) {
+  struct stat st;
+  if (fstat(s->file.Get(), &st) != 0) return HeaderStatus::Unreadable;
+  s->size = st.st_size;
+  s->modified = st.st_mtim;
+  return GetAttributes(s->file.Get(), &s->window, &s->now);
+}
+
 // Opens the file by name and reads its header; a file that is gone or has no
 // data chunk ends the program.
 void Load(const std::string& path, Source* s) {
   s->file.Reset(OpenWaveFile(path.c_str()));
-  const HeaderStatus status =
-      s->file.Valid() ? GetAttributes(s->file.Get(), &s->window, &s->now) : HeaderStatus::Unreadable;
+  const HeaderStatus status = s->file.Valid() ? ReadHeader(s) : HeaderStatus::Unreadable;
   if (status == HeaderStatus::Unreadable) Fatal(2, stdout, "The file called " + path + " cannot be found!");
   if (!s->now.hasFormat) std::puts("Can't find format chunk in wave file!");
   if (status == HeaderStatus::NoData) Fatal(2, stdout, "Can't find data block in wave file!");
+  s->complete = true;
 }
 
 // The line for the first difference that the device set up for `first` cannot play.
@@ -29,6 +40,17 @@ const char* ShapeChange(const StreamAttributes& first, const StreamAttributes& n
   return nullptr;
 }
 
+// The one check of a header read again: a new shape ends the program, a new
+// length is followed. `prefix` starts the lines (a newline under a clock line).
+void Compare(Source* s, Selection* selection, uint64_t previousLength, const char* prefix) {
+  if (const char* change = ShapeChange(s->first, s->now)) Fatal(1, stdout, prefix + std::string(change));
+  if (s->now.lengthFrames != s->first.lengthFrames && s->now.lengthFrames != previousLength) {
+    std::printf("%sWARNING: Wavefile length has changed!\n", prefix);
+    if (static_cast<uint64_t>(selection->stop) > s->now.lengthFrames)
+      selection->stop = LengthAsFrame(s->now.lengthFrames);
+  }
+}
+
 }  // namespace
 
 void OpenSource(const std::string& path, Source* s) {
@@ -41,10 +63,22 @@ void OpenSource(const std::string& path, Source* s) {
 
 void ReopenSource(Source* s, Selection* selection) {
   Load(s->path, s);
-  if (const char* change = ShapeChange(s->first, s->now)) Fatal(1, stdout, change);
-  if (s->now.lengthFrames != s->first.lengthFrames) {
-    std::puts("WARNING: Wavefile length has changed!");
-    if (static_cast<uint64_t>(selection->stop) > s->now.lengthFrames)
-      selection->stop = LengthAsFrame(s->now.lengthFrames);
+  // before a pass the warning is given every time, the reminder of a changed file
+  Compare(s, selection, ~uint64_t{0}, "");
+}
+
+bool RecheckUnderPass(Source* s, Selection* selection) {
+  struct stat st;
+  if (fstat(s->file.Get(), &st) != 0 ||
+      (st.st_size == s->size && st.st_mtim.tv_sec == s->modified.tv_sec &&
+       st.st_mtim.tv_nsec == s->modified.tv_nsec))
+    return false;
+  const uint64_t previousLength = s->complete ? s->now.lengthFrames : 0;
+  s->complete = ReadHeader(s) == HeaderStatus::Ok && s->now.hasFormat;
+  if (!s->complete) {
+    s->now.lengthFrames = 0;
+    return true;
   }
+  Compare(s, selection, previousLength, "\n");
+  return true;
 }

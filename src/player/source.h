@@ -1,9 +1,11 @@
 // The wave file being played: opened by name for each pass, its header read
 // from that same handle, so that header and audio always come from one file.
 #pragma once
+#include <ctime>
 #include <string>
 #include <vector>
 
+#include "player/follow.h"
 #include "player/selection.h"
 #include "player/unique_fd.h"
 #include "wave/sample_format.h"
@@ -13,9 +15,13 @@ struct Source {
   std::string path;
   StreamAttributes first;  // at set-up: the device is configured for its shape
   StreamAttributes now;    // as read for the current pass
+  bool complete = true;    // false while a rewrite under a pass has no whole header yet
   SampleEncoding encoding = SampleEncoding::S16;
   UniqueFd file;
   std::vector<unsigned char> window;  // the header's bytes, read once per pass
+  off_t size = 0;                     // the file's size and change time when its
+  timespec modified{};                // header was read
+  Watch watch;                        // in follow mode, saves of the file
 };
 
 // Opens the file and reads its header for set-up. A missing file, a missing
@@ -27,3 +33,9 @@ void OpenSource(const std::string& path, Source* source);
 // the program with status 1; a new length warns and pulls the stop back into
 // the file.
 void ReopenSource(Source* source, Selection* selection);
+
+// During a pass, once a period: when the open file's size or change time
+// moved, reads its header again and checks it as before a pass, so that no
+// byte plays through a stale layout. A header not yet whole (a rewrite caught
+// half way) leaves nothing to play until it is. True when the header was read.
+bool RecheckUnderPass(Source* source, Selection* selection);

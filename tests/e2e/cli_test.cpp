@@ -42,16 +42,25 @@ TEST_F(Cli, HelpAndVersionOptions) {
     Outcome o = RunZuvaroza({option});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, std::string(kHelp) +
-                         "Usage: zuvaroza [DEVICE|d] [FILE [START [STOP [COMMAND [LOOPS]]]]]\n");
+                         "Usage: zuvaroza [-f|--follow] [DEVICE|d] [FILE [START [STOP [COMMAND [LOOPS]]]]]\n");
   }
   Outcome o = RunZuvaroza({"--version"});
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out, "zuvaroza 1.07\n");
   WaveLayout w;
   w.data = Ramp(400);
-  o = RunZuvaroza({"--help", Write("extra.wav", WaveFile(w))});  // a device name there
+  const std::string file = Write("a.wav", WaveFile(w));
+  // options come before the first positional argument; "--" ends them
+  o = RunZuvaroza({"-f", "--version", "null", file});
+  EXPECT_EQ(o.out, "zuvaroza 1.07\n");
+  o = RunZuvaroza({"--", "--help", file});
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "unable to open pcm device: No such file or directory\n");
+  o = RunZuvaroza({"null", "--help"}, "x\n");  // a file name there
+  EXPECT_EQ(o.status, 2);
+  o = RunZuvaroza({"--fellow", "null", file});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "Unknown option: --fellow\n");
 }
 
 TEST_F(Cli, EndOfInputAtEitherPromptEndsWithStatusOne) {

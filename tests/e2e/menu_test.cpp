@@ -19,7 +19,8 @@ const char kMore[] =
     "\t'bo' to nudge stop point backward\n"
     "\t'N' to nudge both start and stop forward\n"
     "\t'B' to nudge both start and stop backward\n"
-    "\t'nn' to set nudge amount\n";
+    "\t'nn' to set nudge amount\n"
+    "\t'f' to toggle follow mode (off)\n";
 
 std::string Nudge(const char* amount) {
   return std::string("\nCurrent Nudge Amount = ") + amount +

@@ -122,7 +122,7 @@ Outcome ApplyWord(const std::string& word, Session* s, Source* source, Console* 
 
 }  // namespace
 
-Next RunMenu(Session* s, Source* source, Console* console, const std::string* firstWord) {
+Next RunMenu(Session* s, Source* source, Console* console, const std::string* firstWord, bool* bySave) {
   Outcome outcome = Outcome::Stay;
   std::string word;
   if (firstWord) outcome = ApplyWord(*firstWord, s, source, console);
@@ -132,6 +132,7 @@ Next RunMenu(Session* s, Source* source, Console* console, const std::string* fi
       const Got got = ReadCommand(console, &word);
       // the end of input ends the run as "x" does, rather than repeating the last word
       if (got != Got::Save) {
+        *bySave = false;
         outcome = ApplyWord(got == Got::Word ? word : "x", s, source, console);
         continue;
       }
@@ -140,6 +141,7 @@ Next RunMenu(Session* s, Source* source, Console* console, const std::string* fi
     console->saved = false;
     SettleSaves(&source->watch);
     outcome = ApplyWord("p", s, source, console);
+    *bySave = true;
   }
   if (outcome == Outcome::End) return Next::End;
   return s->endAfterPass ? Next::PlayAndEnd : Next::Play;

@@ -57,10 +57,14 @@ PassEnd PlayFollowingSaves(Session* session, Source* source, Output* out, bool u
       }
     }
     if (end != PassEnd::Saved) return end;
-    if (SettleSaves(&source->watch) == Wake::Stop) return PassEnd::Stopped;
-    DropQueued(*out);
     std::putchar('\n');
-    ReopenSource(source, &session->selection);
+    // saves that come together count once; a file not whole yet plays when its save comes
+    for (;;) {
+      if (SettleSaves(&source->watch) == Wake::Stop) return PassEnd::Stopped;
+      if (ReopenSource(source, &session->selection, true)) break;
+      if (Sleep(&source->watch, -1) == Wake::Stop) return PassEnd::Stopped;
+    }
+    DropQueued(*out);
   }
 }
 
@@ -93,10 +97,12 @@ void Run(const PlayArgs& args, Session* session, Source* source, Output* out) {
   console.watch = &source->watch;
   const std::string* firstWord = args.autoCommand ? &args.commandText : nullptr;
   for (;;) {
-    const Next next = RunMenu(session, source, &console, firstWord);
+    bool bySave = false;
+    const Next next = RunMenu(session, source, &console, firstWord, &bySave);
     firstWord = nullptr;
-    // the file is read again before every pass, and before the end, so a change is reported
-    ReopenSource(source, &session->selection);
+    // the file is read again before every pass, and before the end, so a change
+    // is reported; a save of a file not whole yet plays when its own save comes
+    if (!ReopenSource(source, &session->selection, bySave)) continue;
     if (next == Next::End) return;
     if (next == Next::PlayAndEnd) {
       PlayFollowingSaves(session, source, out, false);

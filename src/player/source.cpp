@@ -17,15 +17,28 @@ HeaderStatus ReadHeader(Source* s) {
   return GetAttributes(s->file.Get(), &s->window, &s->now);
 }
 
-// Opens the file by name and reads its header; a file that is gone or has no
-// data chunk ends the program.
-void Load(const std::string& path, Source* s) {
+// Opens the file by name and reads its header. A file that is gone or has no
+// data chunk ends the program, unless `untilSaved`: then the source is left as
+// it was, and false says that the file is not whole yet.
+bool Load(const std::string& path, Source* s, bool untilSaved) {
+  UniqueFd previous = std::move(s->file);
+  const StreamAttributes previousHeader = s->now;
+  const off_t previousSize = s->size;
+  const timespec previousModified = s->modified;
   s->file.Reset(OpenWaveFile(path.c_str()));
   const HeaderStatus status = s->file.Valid() ? ReadHeader(s) : HeaderStatus::Unreadable;
+  if (untilSaved && (status != HeaderStatus::Ok || !s->now.hasFormat)) {
+    s->file = std::move(previous);
+    s->now = previousHeader;
+    s->size = previousSize;
+    s->modified = previousModified;
+    return false;
+  }
   if (status == HeaderStatus::Unreadable) Fatal(2, stdout, "The file called " + path + " cannot be found!");
   if (!s->now.hasFormat) std::puts("Can't find format chunk in wave file!");
   if (status == HeaderStatus::NoData) Fatal(2, stdout, "Can't find data block in wave file!");
   s->complete = true;
+  return true;
 }
 
 // The line for the first difference that the device set up for `first` cannot play.
@@ -55,16 +68,17 @@ void Compare(Source* s, Selection* selection, uint64_t previousLength, const cha
 
 void OpenSource(const std::string& path, Source* s) {
   s->path = path;
-  Load(path, s);
+  Load(path, s, false);
   std::string why;
   if (!ChooseEncoding(s->now, &s->encoding, &why)) Fatal(2, stdout, why);
   s->first = s->now;
 }
 
-void ReopenSource(Source* s, Selection* selection) {
-  Load(s->path, s);
+bool ReopenSource(Source* s, Selection* selection, bool untilSaved) {
+  if (!Load(s->path, s, untilSaved)) return false;
   // before a pass the warning is given every time, the reminder of a changed file
   Compare(s, selection, ~uint64_t{0}, "");
+  return true;
 }
 
 bool RecheckUnderPass(Source* s, Selection* selection) {

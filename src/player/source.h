@@ -31,8 +31,10 @@ void OpenSource(const std::string& path, Source* source);
 // Before a pass (and before the end the user asked for): opens the file by
 // name again and reads its header. A changed rate, depth or channel count ends
 // the program with status 1; a new length warns and pulls the stop back into
-// the file.
-void ReopenSource(Source* source, Selection* selection);
+// the file. A missing file or data chunk ends it with status 2, unless
+// `untilSaved` (a pass for a save): then false says that the file is not whole
+// yet, and nothing changes.
+bool ReopenSource(Source* source, Selection* selection, bool untilSaved = false);
 
 // During a pass, once a period: when the open file's size or change time
 // moved, reads its header again and checks it as before a pass, so that no

@@ -59,7 +59,7 @@ TEST_F(Playback, LoopCountsAndEmptySelections) {
        head + "\nLoops remaining: 2\n\rclock = 0.00 sec\nLoops remaining: 1\n\rclock = 0.00 sec"
               "\nLoops remaining: 0\n\rclock = 0.00 sec\n",
        9600},
-      {{"0.05", "0.02", "px"},
+      {{"0.05", "0.02", "px", "2147483647"},  // nothing to play: no loop lines either
        "Start time is set later than stop time!\nPlaying...\nstart = 0.05 sec\nstop  = 0.02 sec\n\n", 0},
   };
   for (const auto& c : kCases) {

@@ -18,7 +18,7 @@ class EndToEnd : public ::testing::Test {
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void TearDown() override { std::system(("rm -rf --one-file-system '" + dir_ + "'").c_str()); }
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 

@@ -3,11 +3,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+
+extern char** environ;
 
 namespace {
 
@@ -15,10 +19,40 @@ double Now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+  std::vector<char*> p;
+  for (std::string& s : strings) p.push_back(&s[0]);
+  p.push_back(nullptr);
+  return p;
+}
+
 }  // namespace
 
-Process::Process(const std::vector<std::string>& args) {
+std::vector<std::string> MergedEnvironment(const std::vector<std::string>& changes) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    if (std::none_of(changes.begin(), changes.end(),
+                     [&](const std::string& c) { return c.compare(0, name.size(), name) == 0; }))
+      env.push_back(entry);
+  }
+  env.insert(env.end(), changes.begin(), changes.end());
+  return env;
+}
+
+Process::Process(const std::vector<std::string>& args, const std::vector<std::string>& env)
+    : Process(ZUVAROZA_BIN, args, env) {}
+
+Process::Process(const std::string& program, const std::vector<std::string>& args,
+                 const std::vector<std::string>& env)
+    : start_(Now()) {
   signal(SIGPIPE, SIG_IGN);  // a program that has ended must not end the test
+  // built before the fork: the child only calls what is safe there
+  std::vector<std::string> argStrings{program};
+  argStrings.insert(argStrings.end(), args.begin(), args.end());
+  std::vector<std::string> envStrings = MergedEnvironment(env);
+  std::vector<char*> argv = Pointers(argStrings), envp = Pointers(envStrings);
   int in[2], out[2], err[2];
   if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) std::abort();
   pid_ = fork();
@@ -26,11 +60,8 @@ Process::Process(const std::vector<std::string>& args) {
     dup2(in[0], 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
-    std::vector<char*> argv{const_cast<char*>(ZUVAROZA_BIN)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
     signal(SIGPIPE, SIG_DFL);
-    execv(ZUVAROZA_BIN, argv.data());
+    execvpe(argv[0], argv.data(), envp.data());
     _exit(127);
   }
   close(in[0]);
@@ -72,6 +103,7 @@ bool Process::Pump(int timeoutMs) {
     const ssize_t n = read(*fd[i], buf, sizeof buf);
     if (n > 0) {
       text[i]->append(buf, static_cast<size_t>(n));
+      if (i == 0) arrivals_.emplace_back(out_.size(), Now() - start_);
     } else {
       close(*fd[i]);
       *fd[i] = -1;
@@ -92,7 +124,19 @@ bool Process::WaitFor(const std::string& text, double seconds) {
   }
 }
 
-void Process::Signal(int sig) { kill(pid_, sig); }
+double Process::Signal(int sig) {
+  const double at = Elapsed();
+  kill(pid_, sig);
+  return at;
+}
+
+double Process::Elapsed() const { return Now() - start_; }
+
+double Process::ShownAt(size_t offset) const {
+  for (const auto& a : arrivals_)
+    if (offset < a.first) return a.second;
+  return -1;
+}
 
 bool Process::Running() {
   Pump(0);
@@ -114,7 +158,11 @@ Outcome Process::Finish(double seconds) {
     }
   }
   int status = 0;
-  waitpid(pid_, &status, 0);
+  rusage usage{};
+  wait4(pid_, &status, 0, &usage);
+  o.seconds = Elapsed();
+  o.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   pid_ = -1;
   if (WIFEXITED(status)) o.status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) o.signal = WTERMSIG(status);
@@ -123,8 +171,9 @@ Outcome Process::Finish(double seconds) {
   return o;
 }
 
-Outcome RunZuvaroza(const std::vector<std::string>& args, const std::string& input, double seconds) {
-  Process p(args);
+Outcome RunZuvaroza(const std::vector<std::string>& args, const std::string& input, double seconds,
+                    const std::vector<std::string>& env) {
+  Process p(args, env);
   p.Send(input);
   return p.Finish(seconds);
 }

@@ -2,10 +2,13 @@
 # Installs the Debian 12 packages needed to build, test and demo zuvaroza, when any are missing.
 # Extra packages may be named as arguments or in ZUVAROZA_EXTRA_PACKAGES (space-separated),
 # e.g.  bash scripts/setup.sh clang   or   ZUVAROZA_EXTRA_PACKAGES="clang lld" bash scripts/setup.sh
-# alsa-utils (aplay) and sox are used by the tests to check and make sound files.
+# alsa-utils (aplay) and sox are used by the tests to check and make sound files; the tests that
+# play in real time start their own PulseAudio server (pulseaudio, pactl and parec from
+# pulseaudio-utils) and reach it through ALSA's pulse plugin (libasound2-plugins).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libasound2-dev libgtest-dev alsa-utils sox)
+packages=(cmake ninja-build g++ pkg-config libasound2-dev libgtest-dev alsa-utils sox
+  pulseaudio pulseaudio-utils libasound2-plugins)
 read -r -a extra <<<"${ZUVAROZA_EXTRA_PACKAGES:-}"
 packages+=("${extra[@]}" "$@")
 

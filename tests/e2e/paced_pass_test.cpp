@@ -1,0 +1,56 @@
+// A pass through a sound server lasts as long as its sound, shows its clock as it plays, and
+// gives the menu back only once the sound has ended.
+#include <algorithm>
+
+#include "paced_fixture.h"
+
+namespace {
+
+const char kMenuEnd[] = "'+' to show additional commands\n";
+
+TEST_F(Paced, PlayAndExitEndsWhenTheSoundHasPlayedLikeAplay) {
+  Bytes data;
+  const std::string file = WriteWave("a.wav", 44100, 2, 2.0, &data);
+  const Outcome aplay =
+      Process("aplay", {"-q", "-D", Recording("aplay.raw"), file}, server_->Env()).Finish();
+  ASSERT_EQ(aplay.status, 0) << aplay.err;
+
+  const Outcome o = Run({Recording("out.raw"), file, "0", "0", "px"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_TRUE(Read("out.raw") == data);
+  EXPECT_GE(o.seconds, 2.0);  // sooner, and the end of the sound was cut off
+  EXPECT_LE(o.seconds, aplay.seconds + 0.25) << "aplay took " << aplay.seconds;
+}
+
+TEST_F(Paced, MenuComesBackWhenThePassHasBeenHeard) {
+  const std::string file = WriteWave("a.wav", 44100, 2, 1.0);
+  auto p = Start({"pulse", file});
+  ASSERT_TRUE(p->WaitFor(kMenuEnd));
+  const double asked = p->Elapsed();
+  p->Send("p\n");
+  ASSERT_TRUE(p->WaitFor("Playing..."));
+  ASSERT_TRUE(p->WaitFor(kMenuEnd, 5));
+  const double back = p->ShownAt(p->Mark() - 1) - asked;
+  EXPECT_GE(back, 1.0);  // sooner, and the pass was still sounding
+  EXPECT_LE(back, 1.4);
+  p->Send("x\n");
+  EXPECT_EQ(p->Finish().status, 0);
+}
+
+TEST_F(Paced, ClockLinesArriveWhileThePassPlays) {
+  const std::string file = WriteWave("a.wav", 44100, 2, 1.5);
+  Process p({"pulse", file, "0", "0", "px"}, server_->Env());
+  const Outcome o = p.Finish();
+  ASSERT_EQ(o.status, 0) << o.err;
+  std::vector<double> shown;
+  for (size_t at = o.out.find("\rclock = "); at != std::string::npos; at = o.out.find("\rclock = ", at + 1))
+    shown.push_back(p.ShownAt(at));
+  ASSERT_GE(shown.size(), 10u) << o.out;
+  EXPECT_LE(shown.front(), 0.5);
+  EXPECT_GE(shown.back() - shown.front(), 1.0);  // spread over the pass, not a burst
+  double longest = 0;
+  for (size_t i = 1; i < shown.size(); ++i) longest = std::max(longest, shown[i] - shown[i - 1]);
+  EXPECT_LE(longest, 0.35);
+}
+
+}  // namespace

@@ -26,7 +26,7 @@ configure_and_build() {
 run_tests() {
   local dir=$1
   echo "== test: $dir"
-  ctest --test-dir "$dir" --output-on-failure --no-tests=error --timeout 300
+  ctest --test-dir "$dir" --output-on-failure --no-tests=error --timeout 300 -j "$(nproc)"
 }
 
 stage_release() {

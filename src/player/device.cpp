@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 
 #include "player/wait.h"
 
@@ -164,11 +165,14 @@ WriteResult WriteFrames(Output* out, Watch* watch, snd_pcm_uframes_t count, Devi
 
 WriteResult WaitUntilPlayed(Output* out, Watch* watch, DeviceError* error) {
   snd_pcm_t* pcm = out->pcm.get();
-  for (;;) {
+  for (snd_pcm_sframes_t before = std::numeric_limits<snd_pcm_sframes_t>::max();;) {
     snd_pcm_sframes_t delay = 0;
     const int r = snd_pcm_delay(pcm, &delay);
-    // a device that ran dry has played all; a sound server still counts what its sink holds
-    if (r == -EPIPE || (r == 0 && delay <= 0)) return WriteResult::Done;
+    // A device that ran dry has played all. A sound server's stream that ran
+    // dry may go on showing its sink's share of the delay without counting
+    // it down: a delay that no longer falls has played too.
+    if (r == -EPIPE || (r == 0 && (delay <= 0 || delay >= before))) return WriteResult::Done;
+    before = delay;
     if (r < 0) {
       *error = {"Unable to write to pcm device", r};
       return WriteResult::Failed;

@@ -165,6 +165,10 @@ WriteResult WriteFrames(Output* out, Watch* watch, snd_pcm_uframes_t count, Devi
 
 WriteResult WaitUntilPlayed(Output* out, Watch* watch, DeviceError* error) {
   snd_pcm_t* pcm = out->pcm.get();
+  // a device stopped, or never started, holds no sound (and a sound server
+  // may not know the delay of such a stream)
+  const snd_pcm_state_t state = snd_pcm_state(pcm);
+  if (state != SND_PCM_STATE_RUNNING && state != SND_PCM_STATE_XRUN) return WriteResult::Done;
   for (snd_pcm_sframes_t before = std::numeric_limits<snd_pcm_sframes_t>::max();;) {
     snd_pcm_sframes_t delay = 0;
     const int r = snd_pcm_delay(pcm, &delay);
@@ -191,11 +195,17 @@ void DropQueued(const Output& out) {
 }
 
 bool CloseDevice(Output* out, DeviceError* error) {
-  // blocking, so that the drain waits until the last pass's sound has played
-  snd_pcm_nonblock(out->pcm.get(), 0);
-  lastSystemError = 0;
-  int result = snd_pcm_drain(out->pcm.get());
-  if (result >= 0 && lastSystemError != 0) result = -lastSystemError;
+  snd_pcm_t* pcm = out->pcm.get();
+  int result = 0;
+  // only a running device holds sound to drain: a stopped or dried-up one has
+  // nothing, and a sound server can fail the drain of an idle stream
+  if (snd_pcm_state(pcm) == SND_PCM_STATE_RUNNING) {
+    // blocking, so that the drain waits until the sound has played
+    snd_pcm_nonblock(pcm, 0);
+    lastSystemError = 0;
+    result = snd_pcm_drain(pcm);
+    if (result >= 0 && lastSystemError != 0) result = -lastSystemError;
+  }
   out->pcm.reset();
   return Check(result, "Unable to write to pcm device", error);
 }

@@ -121,27 +121,6 @@ TEST_F(Cli, RefusedFormatsNeverReachTheDevice) {
   EXPECT_EQ(o.out, "Can't find format chunk in wave file!\nUnsupported wave file: no format chunk.\n");
 }
 
-TEST_F(Cli, DeviceErrorsEndWithStatusOne) {
-  WaveLayout w;
-  w.rate = 1000;
-  w.data = Ramp(400);
-  const std::string slow = Write("slow.wav", WaveFile(w));
-  w.rate = 8000;
-  const std::string file = Write("a.wav", WaveFile(w));  // less than the device's buffer
-  const struct {
-    std::string device, file, err;
-  } kCases[] = {
-      {"plug:null", slow, "Unable to play 1000 Hz on this device (it offers 4000 Hz); a plughw: device converts\n"},
-      // the tail, written only by the final drain, cannot be written: not a normal end
-      {"file:'/dev/full',raw", file, "Unable to write to pcm device: No space left on device\n"},
-  };
-  for (const auto& c : kCases) {
-    Outcome o = RunZuvaroza({c.device, c.file, "0", "0", "px"});
-    EXPECT_EQ(o.status, 1) << c.device;
-    EXPECT_EQ(o.err, c.err);
-  }
-}
-
 TEST_F(Cli, ClosedStandardInputIsTheEndOfInput) {
   WaveLayout w;
   w.data = Ramp(400);

@@ -56,4 +56,19 @@ TEST_F(Interrupt, EndsTheProgramElsewhere) {
   EXPECT_EQ(atPrompt.Finish().signal, SIGINT);
 }
 
+// A background job of a shell: Ctrl-C meant for the shell must not end the player.
+TEST_F(Interrupt, IgnoredByTheCallerStaysIgnored) {
+  Process p("/bin/sh", {"-c", "trap '' INT; exec \"$0\" \"$@\"", ZUVAROZA_BIN, "null", file_}, {});
+  ASSERT_TRUE(p.WaitFor(kMenuEnd));
+  p.Send("p\n");
+  ASSERT_TRUE(p.WaitFor(kMenuEnd));
+  p.Signal(SIGINT);
+  usleep(100000);
+  EXPECT_TRUE(p.Running());
+  p.Send("x\n");
+  const Outcome o = p.Finish();
+  EXPECT_EQ(o.signal, 0);
+  EXPECT_EQ(o.status, 0);
+}
+
 }  // namespace

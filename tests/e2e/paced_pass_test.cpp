@@ -1,6 +1,8 @@
 // A pass through a sound server lasts as long as its sound, shows its clock as it plays, and
 // gives the menu back only once the sound has ended.
 #include <algorithm>
+#include <cfloat>
+#include <cstring>
 
 #include "paced_fixture.h"
 
@@ -52,6 +54,33 @@ TEST_F(Paced, ClockLinesArriveWhileThePassPlays) {
   double longest = 0;
   for (size_t i = 1; i < shown.size(); ++i) longest = std::max(longest, shown[i] - shown[i - 1]);
   EXPECT_LE(longest, 0.35);
+}
+
+TEST_F(Paced, SixtyFourBitFloatPlaysAs32BitWhereTheDeviceLacksIt) {
+  const struct {
+    double in;
+    float out;
+  } kSamples[] = {{0.5, 0.5f}, {-0.25, -0.25f}, {0.1, 0.1f}, {1e300, FLT_MAX}, {-1e300, -FLT_MAX}};
+  WaveLayout w;
+  w.format = 3;
+  w.channels = 1;
+  w.bits = 64;
+  Bytes want;
+  for (int i = 0; i < 2000; ++i) {
+    const auto& s = kSamples[i % 5];
+    uint64_t in;
+    uint32_t out;
+    std::memcpy(&in, &s.in, 8);
+    std::memcpy(&out, &s.out, 4);
+    Put(&w.data, in, 8);
+    Put(&want, out, 4);
+    Put(&want, out, 4);  // mono into both channels
+  }
+  const Outcome o = Run({Recording("out.raw"), Write("f.wav", WaveFile(w)), "0", "0", "px"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.rfind("The device does not take 64-bit float samples: playing them as 32-bit float.\n"
+                        "Playing...", 0), 0u) << o.out;
+  EXPECT_TRUE(Read("out.raw") == want);
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ TEST(WaveHeader, DataSizeIsCappedByBytesPresent) {
   w.data = Ramp(401);
   w.dataSize = 0;
   EXPECT_EQ(ScanOk(WaveFile(w)).lengthFrames, 0u);
-  w.dataSize = 0xFFFFFFFF;  // sign-extended, then capped
+  w.dataSize = 0xFFFFFFFF;  // to the end of the file
   EXPECT_EQ(ScanOk(WaveFile(w)).lengthFrames, 100u);
   w.dataSize = 100000;
   EXPECT_EQ(ScanOk(WaveFile(w)).lengthFrames, 100u);
@@ -67,6 +67,27 @@ TEST(WaveHeader, DataSizeIsCappedByBytesPresent) {
   Bytes file = WaveFile(w);
   file.resize(file.size() - 2);  // the size field itself is cut: the data starts past the end
   EXPECT_EQ(ScanOk(file).lengthFrames, 0u);
+}
+
+TEST(WaveHeader, DataSizesOf2GiBAndMore) {
+  WaveLayout w;
+  w.data = Ramp(400);
+  const uint64_t fileSize = 44 + (uint64_t{5} << 30);  // only the header is in memory
+  const struct {
+    uint32_t field;
+    uint64_t frames;
+  } kCases[] = {
+      {0x80000000, 0x20000000},
+      {0xFFFFFFFE, 0x3FFFFFFF},
+      {0xFFFFFFFF, uint64_t{5} << 28},  // to the end of the file
+  };
+  for (const auto& c : kCases) {
+    w.dataSize = c.field;
+    const Bytes file = WaveFile(w);
+    StreamAttributes a;
+    ASSERT_TRUE(ScanWaveHeader(file.data(), file.size(), fileSize, &a));
+    EXPECT_EQ(a.lengthFrames, c.frames) << c.field;
+  }
 }
 
 TEST(WaveHeader, MissingChunks) {

@@ -1,20 +1,12 @@
 #include "wave/wave_header.h"
 
-#include <array>
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
-// Little-endian fields; every byte counts as 0..255.
-int64_t Assem2(const unsigned char* b) { return static_cast<int64_t>(b[0]) | static_cast<int64_t>(b[1]) << 8; }
-
-// 32-bit field, sign-extended: a top byte of 0x80 or more gives a negative value.
-int64_t Assem4(const unsigned char* b) {
-  const uint32_t v = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-                     static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
-  return static_cast<int32_t>(v);
-}
-
+// A data size field of all ones means "to the end of the file".
+constexpr uint64_t kSizeUnknown = 0xFFFFFFFF;
 constexpr uint32_t kFormatExtensible = 0xFFFE;
 
 struct Window {
@@ -35,21 +27,22 @@ bool FindId(const Window& w, const char* id, uint64_t* pos) {
   return false;
 }
 
-// The bytes at `pos`, with those past what was read as 0.
-std::array<unsigned char, 4> Field(const Window& w, uint64_t pos, size_t len) {
-  std::array<unsigned char, 4> out{};
-  for (size_t i = 0; i < len && pos + i < w.n; ++i) out[i] = w.bytes[pos + i];
-  return out;
+// The little-endian field of `len` bytes at `pos`, with bytes past what was
+// read as 0; every byte counts as 0..255.
+uint64_t Field(const Window& w, uint64_t pos, int len) {
+  uint64_t v = 0;
+  for (int i = len - 1; i >= 0; --i) v = v << 8 | (pos + i < w.n ? w.bytes[pos + i] : 0);
+  return v;
 }
 
 void ReadFormat(const Window& w, uint64_t fmtPos, StreamAttributes* a) {
-  a->channels = static_cast<uint32_t>(Assem2(Field(w, fmtPos + 10, 2).data()));
-  a->bitsPerSample = static_cast<uint32_t>(Assem2(Field(w, fmtPos + 22, 2).data()));
+  a->channels = static_cast<uint32_t>(Field(w, fmtPos + 10, 2));
+  a->bitsPerSample = static_cast<uint32_t>(Field(w, fmtPos + 22, 2));
   a->bytesPerSample = a->bitsPerSample >> 3;
-  a->sampleRate = static_cast<uint64_t>(Assem4(Field(w, fmtPos + 12, 4).data()));
-  a->formatCode = static_cast<uint32_t>(Assem2(Field(w, fmtPos + 8, 2).data()));
-  if (a->formatCode == kFormatExtensible)
-    a->formatCode = static_cast<uint32_t>(Assem2(Field(w, fmtPos + 32, 2).data()));
+  // sign-extended, so that a damaged rate reads as too large to play
+  a->sampleRate = static_cast<uint64_t>(int64_t{static_cast<int32_t>(Field(w, fmtPos + 12, 4))});
+  a->formatCode = static_cast<uint32_t>(Field(w, fmtPos + 8, 2));
+  if (a->formatCode == kFormatExtensible) a->formatCode = static_cast<uint32_t>(Field(w, fmtPos + 32, 2));
 }
 
 }  // namespace
@@ -66,13 +59,11 @@ bool ScanWaveHeader(const unsigned char* bytes, size_t n, uint64_t fileSize, Str
     return false;
   }
   a.dataOffset = dataPos + 8;
-  const uint64_t size = static_cast<uint64_t>(Assem4(Field(w, dataPos + 4, 4).data()));
+  uint64_t size = Field(w, dataPos + 4, 4);
+  if (size == kSizeUnknown) size = UINT64_MAX;
+  const uint64_t present = a.dataOffset < fileSize ? fileSize - a.dataOffset : 0;
   const uint64_t frameBytes = FrameBytes(a);
-  if (frameBytes != 0) {
-    const uint64_t present = a.dataOffset < fileSize ? fileSize - a.dataOffset : 0;
-    a.lengthFrames = size / frameBytes;
-    if (frameBytes * a.lengthFrames > present) a.lengthFrames = present / frameBytes;
-  }
+  if (frameBytes != 0) a.lengthFrames = std::min(size, present) / frameBytes;
   *attrs = a;
   return true;
 }

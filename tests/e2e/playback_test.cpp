@@ -45,6 +45,25 @@ TEST_F(Playback, SelectionLoopsJoinWithNothingBetween) {
   }
 }
 
+TEST_F(Playback, DataOf2GiBOrMoreEndsWhereItsSizeSays) {
+  // 67109 s of 16-bit stereo at 8 kHz: a size field of 0x80001500, in a sparse file
+  const uint64_t size = uint64_t{32000} * 67109;
+  WaveLayout w;
+  w.dataSize = static_cast<int64_t>(size);
+  const std::string file = Write("big.wav", WaveFile(w));
+  const Bytes last = Ramp(32000, 3);
+  {
+    std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(44 + size - last.size()));
+    const Bytes tail = last + Chunk("LIST", Ramp(100, 9));
+    f.write(reinterpret_cast<const char*>(tail.data()), static_cast<std::streamsize>(tail.size()));
+  }
+  Outcome o = RunZuvaroza({Capture("out.raw"), file, "67108", "0", "px"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out.rfind("Playing...\nstart = 67108.00 sec\nstop  = 67109.00 sec\n", 0), 0u) << o.out;
+  EXPECT_TRUE(Read("out.raw") == last);
+}
+
 TEST_F(Playback, LoopCountsAndEmptySelections) {
   const std::string file = Write("a.wav", WaveFile(Layout(1, 2, 16, 800)));
   const std::string head = "Playing...\nstart = 0.00 sec\nstop  = 0.10 sec\n";

@@ -16,6 +16,8 @@ struct WaveLayout {
   Bytes data;
   Bytes after;  // chunks after the data
   int64_t dataSize = -1;  // the size field; -1 writes data.size()
+  std::string riff = "RIFF";  // or "RF64", "BW64"
+  int64_t ds64DataSize = -1;  // 0 or more writes a ds64 chunk first, with this data size
 };
 
 inline void Put(Bytes* b, uint64_t v, int n) {
@@ -55,6 +57,14 @@ inline Bytes WaveFile(const WaveLayout& w) {
   }
   Bytes body;
   Put(&body, "WAVE");
+  if (w.ds64DataSize >= 0) {
+    Bytes ds64;
+    Put(&ds64, 0, 8);  // the RIFF size, not read
+    Put(&ds64, static_cast<uint64_t>(w.ds64DataSize), 8);
+    Put(&ds64, 0, 12);  // the sample count and an empty table
+    const Bytes c = Chunk("ds64", ds64);
+    body.insert(body.end(), c.begin(), c.end());
+  }
   Bytes f = Chunk("fmt ", fmt);
   body.insert(body.end(), f.begin(), f.end());
   body.insert(body.end(), w.before.begin(), w.before.end());
@@ -63,7 +73,7 @@ inline Bytes WaveFile(const WaveLayout& w) {
   body.insert(body.end(), w.data.begin(), w.data.end());
   body.insert(body.end(), w.after.begin(), w.after.end());
   Bytes file;
-  Put(&file, "RIFF");
+  Put(&file, w.riff);
   Put(&file, body.size(), 4);
   file.insert(file.end(), body.begin(), body.end());
   return file;

@@ -90,6 +90,35 @@ TEST(WaveHeader, DataSizesOf2GiBAndMore) {
   }
 }
 
+TEST(WaveHeader, Rf64AndBw64TakeTheDataSizeFromDs64) {
+  WaveLayout w;
+  w.data = Ramp(400);
+  w.after = Chunk("LIST", Ramp(64));
+  w.dataSize = 0xFFFFFFFF;
+  w.ds64DataSize = 400;
+  for (const char* id : {"RF64", "BW64"}) {
+    w.riff = id;
+    StreamAttributes a = ScanOk(WaveFile(w));
+    EXPECT_EQ(a.dataOffset, 80u) << id;
+    EXPECT_EQ(a.lengthFrames, 100u) << id;
+  }
+  w.ds64DataSize = int64_t{6} << 30;
+  Bytes file = WaveFile(w);
+  StreamAttributes a;
+  ASSERT_TRUE(ScanWaveHeader(file.data(), file.size(), 80 + (uint64_t{8} << 30), &a));
+  EXPECT_EQ(a.lengthFrames, uint64_t{6} << 28);
+
+  w.ds64DataSize = 400;
+  w.dataSize = 200;  // a size that fits in its field is that size
+  EXPECT_EQ(ScanOk(WaveFile(w)).lengthFrames, 50u);
+  w.dataSize = 0xFFFFFFFF;
+  w.riff = "RIFF";  // a ds64 chunk counts only in an RF64 or BW64 file
+  EXPECT_EQ(ScanOk(WaveFile(w)).lengthFrames, 118u);
+  w.riff = "RF64";
+  w.ds64DataSize = -1;  // no ds64: to the end of the file
+  EXPECT_EQ(ScanOk(WaveFile(w)).lengthFrames, 118u);
+}
+
 TEST(WaveHeader, MissingChunks) {
   Bytes noFmt;
   Put(&noFmt, "RIFF....WAVEdata");

@@ -5,7 +5,8 @@
 
 namespace {
 
-// A data size field of all ones means "to the end of the file".
+// A data size field of all ones means "to the end of the file", unless an
+// RF64 or BW64 file's ds64 chunk gives the size.
 constexpr uint64_t kSizeUnknown = 0xFFFFFFFF;
 constexpr uint32_t kFormatExtensible = 0xFFFE;
 
@@ -45,6 +46,16 @@ void ReadFormat(const Window& w, uint64_t fmtPos, StreamAttributes* a) {
   if (a->formatCode == kFormatExtensible) a->formatCode = static_cast<uint32_t>(Field(w, fmtPos + 32, 2));
 }
 
+// The data chunk's size in bytes; UINT64_MAX for "to the end of the file".
+uint64_t DataSize(const Window& w, uint64_t dataPos) {
+  const uint64_t size = Field(w, dataPos + 4, 4);
+  if (size != kSizeUnknown) return size;
+  const bool rf64 = w.n >= 4 && (std::memcmp(w.bytes, "RF64", 4) == 0 || std::memcmp(w.bytes, "BW64", 4) == 0);
+  uint64_t ds64Pos = 0;
+  if (rf64 && FindId(w, "ds64", &ds64Pos)) return Field(w, ds64Pos + 16, 8);  // past the RIFF size
+  return UINT64_MAX;
+}
+
 }  // namespace
 
 bool ScanWaveHeader(const unsigned char* bytes, size_t n, uint64_t fileSize, StreamAttributes* attrs) {
@@ -59,8 +70,7 @@ bool ScanWaveHeader(const unsigned char* bytes, size_t n, uint64_t fileSize, Str
     return false;
   }
   a.dataOffset = dataPos + 8;
-  uint64_t size = Field(w, dataPos + 4, 4);
-  if (size == kSizeUnknown) size = UINT64_MAX;
+  const uint64_t size = DataSize(w, dataPos);
   const uint64_t present = a.dataOffset < fileSize ? fileSize - a.dataOffset : 0;
   const uint64_t frameBytes = FrameBytes(a);
   if (frameBytes != 0) a.lengthFrames = std::min(size, present) / frameBytes;

@@ -64,6 +64,19 @@ TEST_F(Playback, DataOf2GiBOrMoreEndsWhereItsSizeSays) {
   EXPECT_TRUE(Read("out.raw") == last);
 }
 
+TEST_F(Playback, Rf64AndBw64EndWhereTheirDs64Says) {
+  WaveLayout w = Layout(1, 2, 16, 8000);
+  w.after = Chunk("LIST", Ramp(100, 9));
+  w.dataSize = 0xFFFFFFFF;
+  w.ds64DataSize = static_cast<int64_t>(w.data.size());
+  for (const char* id : {"RF64", "BW64"}) {
+    w.riff = id;
+    Outcome o = RunZuvaroza({Capture("out.raw"), Write("a.wav", WaveFile(w)), "0", "0", "px"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_TRUE(Read("out.raw") == w.data) << id;
+  }
+}
+
 TEST_F(Playback, LoopCountsAndEmptySelections) {
   const std::string file = Write("a.wav", WaveFile(Layout(1, 2, 16, 800)));
   const std::string head = "Playing...\nstart = 0.00 sec\nstop  = 0.10 sec\n";

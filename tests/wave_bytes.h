@@ -12,6 +12,7 @@ struct WaveLayout {
   uint16_t channels = 2;
   uint32_t rate = 8000;
   uint16_t bits = 16;
+  int32_t blockAlign = -1;  // -1 writes channels × bits / 8
   Bytes before;  // chunks between the format and data chunks
   Bytes data;
   Bytes after;  // chunks after the data
@@ -38,7 +39,7 @@ inline Bytes Chunk(const std::string& id, const Bytes& body) {
 
 inline Bytes WaveFile(const WaveLayout& w) {
   const bool ext = w.format == 0xFFFE;
-  const uint16_t align = static_cast<uint16_t>(w.channels * (w.bits / 8));
+  const uint16_t align = static_cast<uint16_t>(w.blockAlign < 0 ? w.channels * (w.bits / 8) : w.blockAlign);
   Bytes fmt;
   Put(&fmt, w.format, 2);
   Put(&fmt, w.channels, 2);

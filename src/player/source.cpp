@@ -45,8 +45,9 @@ bool Load(const std::string& path, Source* s, bool untilSaved) {
 const char* ShapeChange(const StreamAttributes& first, const StreamAttributes& now) {
   if (now.sampleRate != first.sampleRate)
     return "WARNING: Wavefile samplerate has changed!  Restart the program.";
-  // the same width as float instead of integer is a different depth too
-  if (now.bitsPerSample != first.bitsPerSample || now.formatCode != first.formatCode)
+  // the same width as float instead of integer, or in another container, is a different depth too
+  if (now.bitsPerSample != first.bitsPerSample || now.formatCode != first.formatCode ||
+      now.bytesPerSample != first.bytesPerSample)
     return "WARNING: Wavefile bit depth has changed!  Restart the program.";
   if (now.channels != first.channels)
     return "WARNING: Wavefile channel number has changed!  Restart the program.";

@@ -40,6 +40,14 @@ void ReadFormat(const Window& w, uint64_t fmtPos, StreamAttributes* a) {
   a->channels = static_cast<uint32_t>(Field(w, fmtPos + 10, 2));
   a->bitsPerSample = static_cast<uint32_t>(Field(w, fmtPos + 22, 2));
   a->bytesPerSample = a->bitsPerSample >> 3;
+  // Samples wider than a byte may sit in wider containers (24 bits in 4 bytes),
+  // which the block align tells. One of 0, or one that is no multiple of the
+  // channels or too small for the bits (a writer counting one channel), says
+  // nothing: such files were written packed.
+  const uint32_t align = static_cast<uint32_t>(Field(w, fmtPos + 20, 2));
+  if (a->bitsPerSample > 8 && a->channels != 0 && align % a->channels == 0 &&
+      align / a->channels * 8 >= a->bitsPerSample)
+    a->bytesPerSample = align / a->channels;
   // sign-extended, so that a damaged rate reads as too large to play
   a->sampleRate = static_cast<uint64_t>(int64_t{static_cast<int32_t>(Field(w, fmtPos + 12, 4))});
   a->formatCode = static_cast<uint32_t>(Field(w, fmtPos + 8, 2));

@@ -5,7 +5,7 @@
 
 struct StreamAttributes {
   uint64_t sampleRate = 0;
-  uint32_t bytesPerSample = 0;  // bits per sample / 8, truncated
+  uint32_t bytesPerSample = 0;  // the container: from the block align, or bits / 8 truncated
   uint32_t bitsPerSample = 0;
   uint32_t channels = 0;
   uint32_t formatCode = 0;  // 1 PCM, 3 float, 6 A-law, 7 mu-law (extensible resolved)

@@ -92,18 +92,21 @@ TEST_F(Cli, RefusedFormatsNeverReachTheDevice) {
   const struct {
     uint16_t format, channels, bits;
     const char* line;
+    int32_t blockAlign = -1;
   } kCases[] = {
       {1, 3, 16, "Unsupported wave file: 3 channels (mono and stereo play).\n"},
       {1, 0, 16, "Unsupported wave file: 0 channels (mono and stereo play).\n"},
       {1, 2, 12, "Unsupported wave file: 12-bit samples in format 1.\n"},
       {1, 2, 4, "Unsupported wave file: 4-bit samples in format 1.\n"},
       {2, 1, 16, "Unsupported wave file: 16-bit samples in format 2.\n"},
+      {1, 2, 24, "Unsupported wave file: a block align of 10 (5-byte samples).\n", 10},
   };
   for (const auto& c : kCases) {
     WaveLayout w;
     w.format = c.format;
     w.channels = c.channels;
     w.bits = c.bits;
+    w.blockAlign = c.blockAlign;
     w.data = Ramp(64);
     Outcome o = RunZuvaroza({Capture("out.raw"), Write("odd.wav", WaveFile(w)), "0", "0", "px"});
     EXPECT_EQ(o.status, 2);

@@ -28,6 +28,18 @@ TEST_F(Playback, EveryEncodingIsSentUnchangedAndMonoIsDoubled) {
   }
 }
 
+TEST_F(Playback, SamplesInWiderContainersAreSentAsTheContainers) {
+  for (uint16_t channels : {2, 1}) {
+    WaveLayout w = Layout(1, channels, 24, 0);
+    w.blockAlign = 4 * channels;
+    w.data = Ramp(8000 * w.blockAlign);  // one second
+    Outcome o = RunZuvaroza({Capture("out.raw"), Write("a.wav", WaveFile(w)), "0", "0", "px"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out.rfind("Playing...\nstart = 0.00 sec\nstop  = 1.00 sec\n", 0), 0u) << o.out;
+    EXPECT_TRUE(Read("out.raw") == (channels == 2 ? w.data : Widen(w.data, 4))) << channels;
+  }
+}
+
 TEST_F(Playback, SelectionLoopsJoinWithNothingBetween) {
   WaveLayout w = Layout(1, 2, 16, 8000);
   w.after = Chunk("LIST", Ramp(100, 9));

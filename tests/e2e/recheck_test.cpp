@@ -51,6 +51,12 @@ TEST_F(Recheck, ShapeChangesEndTheRun) {
   Outcome o = TwoPasses(Layout(2, 8000, 32, 800, 1), [&] { Write("a.wav", WaveFile(floats)); }, "p\n");
   EXPECT_EQ(o.status, 1);
   EXPECT_NE(o.out.find("bit depth has changed"), std::string::npos);
+
+  WaveLayout wider = Layout(2, 8000, 24, 800, 1);
+  wider.blockAlign = 8;  // the same 24 bits, now in 4-byte containers
+  o = TwoPasses(Layout(2, 8000, 24, 800, 1), [&] { Write("a.wav", WaveFile(wider)); }, "p\n");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.out.find("bit depth has changed"), std::string::npos);
 }
 
 TEST_F(Recheck, ShorterFileWarnsClipsAndPlaysWhatIsThere) {

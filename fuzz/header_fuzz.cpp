@@ -43,7 +43,9 @@ void CheckEncoding(const StreamAttributes& a) {
   if (ChooseEncoding(a, &encoding, &why)) {
     Require(why.empty());
     Require(a.hasFormat && (a.channels == 1 || a.channels == 2) && a.sampleRate != 0);
-    Require(WidthOf(encoding) == a.bytesPerSample && a.bitsPerSample == 8 * a.bytesPerSample);
+    Require(WidthOf(encoding) == a.bytesPerSample && a.bitsPerSample <= 8 * a.bytesPerSample);
+    // only integer samples of more than a byte sit in a wider container
+    Require(a.bitsPerSample == 8 * a.bytesPerSample || (a.formatCode == 1 && a.bitsPerSample > 8));
   } else {
     Require(!why.empty());
   }

@@ -44,4 +44,19 @@ fmt() { printf 'WAVEfmt '; le32 16; le16 1; le16 1; le32 22050; le32 44100; le16
   printf JUNK; le32 4200; head -c 4200 /dev/zero
   printf data; le32 "$n"; cat "$tmp/s16.raw"
 } >"$tmp/junk.wav" && keep junk.wav s16-mono-junk-4k.wav 4400
+# the same as RF64: all ones in the data chunk's size, the real one in the ds64 chunk
+{
+  printf RF64; le32 0xFFFFFFFF; printf 'WAVEds64'; le32 28
+  le32 $((4 + 36 + 24 + 8 + n)); le32 0; le32 "$n"; le32 0; le32 $((n / 2)); le32 0; le32 0
+  fmt | tail -c +5; printf data; le32 0xFFFFFFFF; cat "$tmp/s16.raw"
+} >"$tmp/rf64.wav" && keep rf64.wav s16-mono-rf64.wav
+
+# 24-bit stereo in 4-byte containers, told only by the block align of a plain format chunk
+tone 48000 2 -b 32 -t s32 "$tmp/s32.raw"
+n=$(stat -c %s "$tmp/s32.raw")
+{
+  printf RIFF; le32 $((4 + 24 + 8 + n)); printf 'WAVEfmt '; le32 16
+  le16 1; le16 2; le32 48000; le32 $((48000 * 8)); le16 8; le16 24
+  printf data; le32 "$n"; cat "$tmp/s32.raw"
+} >"$tmp/s24in32.wav" && keep s24in32.wav s24-in-32-stereo.wav
 ls -l corpus

@@ -24,9 +24,15 @@ bool EncodingFor(uint32_t code, uint32_t bits, uint32_t bytes, SampleEncoding* e
       }
       return false;
     case kFloat:
-      if (filled && bits == 32) *e = SampleEncoding::Float32;
-      if (filled && bits == 64) *e = SampleEncoding::Float64;
-      return filled && (bits == 32 || bits == 64);
+      if (filled && bits == 32) {
+        *e = SampleEncoding::Float32;
+        return true;
+      }
+      if (filled && bits == 64) {
+        *e = SampleEncoding::Float64;
+        return true;
+      }
+      return false;
     case kALaw:
       *e = SampleEncoding::ALaw;
       return filled && bits == 8;

@@ -58,7 +58,8 @@ void ReadFormat(const Window& w, uint64_t fmtPos, StreamAttributes* a) {
 uint64_t DataSize(const Window& w, uint64_t dataPos) {
   const uint64_t size = Field(w, dataPos + 4, 4);
   if (size != kSizeUnknown) return size;
-  const bool rf64 = w.n >= 4 && (std::memcmp(w.bytes, "RF64", 4) == 0 || std::memcmp(w.bytes, "BW64", 4) == 0);
+  // "data" was found, so the first four bytes were read
+  const bool rf64 = std::memcmp(w.bytes, "RF64", 4) == 0 || std::memcmp(w.bytes, "BW64", 4) == 0;
   uint64_t ds64Pos = 0;
   if (rf64 && FindId(w, "ds64", &ds64Pos)) return Field(w, ds64Pos + 16, 8);  // past the RIFF size
   return UINT64_MAX;

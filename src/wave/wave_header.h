@@ -10,7 +10,7 @@ struct StreamAttributes {
   uint32_t channels = 0;
   uint32_t formatCode = 0;  // 1 PCM, 3 float, 6 A-law, 7 mu-law (extensible resolved)
   uint64_t dataOffset = 0;  // first sample byte
-  uint64_t lengthFrames = 0;
+  uint64_t lengthFrames = 0;  // the data size (ds64 in RF64 and BW64) in whole frames, capped by the file
   bool hasFormat = false;
 };
 

@@ -62,7 +62,8 @@ inline Bytes WaveFile(const WaveLayout& w) {
     Bytes ds64;
     Put(&ds64, 0, 8);  // the RIFF size, not read
     Put(&ds64, static_cast<uint64_t>(w.ds64DataSize), 8);
-    Put(&ds64, 0, 12);  // the sample count and an empty table
+    Put(&ds64, 0, 8);  // the sample count
+    Put(&ds64, 0, 4);  // and an empty table
     const Bytes c = Chunk("ds64", ds64);
     body.insert(body.end(), c.begin(), c.end());
   }

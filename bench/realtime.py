@@ -1,18 +1,30 @@
 #!/usr/bin/env python3
 """The measures of bench/realtime.sh, run against the server it started (PULSE_SERVER is set).
-Usage: realtime.py BINARY WORKDIR"""
+Usage: realtime.py BINARY WORKDIR WRITE_CLOCK_SHIM"""
 import os
 import select
 import signal
 import statistics
+import struct
 import subprocess
 import sys
 import time
 
-BIN, WORK = sys.argv[1], sys.argv[2]
+BIN, WORK, SHIM = sys.argv[1], sys.argv[2], sys.argv[3]
 RUNS = int(os.environ.get("RUNS", "5"))
 CPU_SECONDS = float(os.environ.get("CPU_SECONDS", "20"))
 MENU_END = b"'+' to show additional commands\n"
+
+
+def constant_wave(name, value, seconds):
+    """44100 Hz stereo 16-bit whose every byte is `value`: its sound is known by any four bytes."""
+    path = os.path.join(WORK, name)
+    data = bytes([value]) * (44100 * 4 * int(seconds))
+    fmt = struct.pack("<HHIIHH", 1, 2, 44100, 44100 * 4, 4, 16)
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " + struct.pack("<I", 16) + fmt +
+                b"data" + struct.pack("<I", len(data)) + data)
+    return path
 
 
 def wave(name, rate, channels, seconds):
@@ -26,9 +38,9 @@ def wave(name, rate, channels, seconds):
 class Session:
     """zuvaroza with pipes on stdin/stdout; knows when each output byte arrived."""
 
-    def __init__(self, args):
+    def __init__(self, args, env=None):
         self.p = subprocess.Popen([BIN] + args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL)
+                                  stderr=subprocess.DEVNULL, env=env)
         self.out = b""
         self.mark = 0
         self.arrivals = []  # (len(out) after a read, when)
@@ -100,8 +112,9 @@ def zuvaroza_pass(path):
     return [BIN, "pulse", path, "0", "0", "px"]
 
 
+# The same period and buffer as zuvaroza asks for, so that both wake as often.
 def aplay_pass(path):
-    return ["aplay", "-q", "-D", "pulse", path]
+    return ["aplay", "-q", "-D", "pulse", "--period-size=4096", "--buffer-size=16384", path]
 
 
 def has_follow():
@@ -109,26 +122,70 @@ def has_follow():
     return "--follow" in help_text
 
 
-def save_to_restart(path, saves=20):
-    """Follow mode: from a save's close() to the restart's "Playing..." line."""
-    with open(path, "rb") as f:
-        content = f.read()
-    s = Session(["--follow", "pulse", path])
+def save_to_restart(saves=20):
+    """Follow mode: from a save's close() or rename() to the restart's "Playing..." line, and to
+    the first write of the new file's sound to the device (seen by bench/write_clock.so)."""
+    takes = [open(constant_wave("take%d.wav" % n, 0x11 * (n + 1), 10), "rb").read() for n in range(2)]
+    path = os.path.join(WORK, "follow.wav")
+    with open(path, "wb") as f:
+        f.write(takes[0])
+    log = os.path.join(WORK, "writes.log")
+    env = dict(os.environ, LD_PRELOAD=SHIM, WRITE_CLOCK_LOG=log)
+    s = Session(["--follow", "pulse", path], env)
     s.wait_for(MENU_END)
     s.send(b"l 1000 p\n")
     s.wait_for(b"Playing...")
-    latencies = []
-    for _ in range(saves):
+    shown, written = [], []
+    for i in range(saves):
         time.sleep(0.3)
-        with open(path, "wb") as f:
-            f.write(content)
-        saved = time.monotonic()
-        latencies.append(s.wait_for(b"Playing...") - saved)
+        take = (i + 1) % 2
+        if i % 2:  # in place, then by rename, in turn
+            with open(path + ".tmp", "wb") as f:
+                f.write(takes[take])
+            saved = time.monotonic()
+            os.rename(path + ".tmp", path)
+        else:
+            with open(path, "wb") as f:
+                f.write(takes[take])
+                f.flush()
+                saved = time.monotonic()
+        shown.append(s.wait_for(b"Playing...") - saved)
+        written.append(first_write(log, saved, 0x11 * (take + 1)) - saved)
     s.p.send_signal(signal.SIGINT)
     s.wait_for(MENU_END)
     s.send(b"x\n")
     s.end()
-    return latencies
+    return shown, written
+
+
+def first_write(log, since, byte, timeout=5.0):
+    """When the first write after `since` that begins with `byte` was made."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        with open(log) as f:
+            for line in f:
+                t, *b = line.split()
+                if float(t) >= since and all(int(x) == byte for x in b):
+                    return float(t)
+        time.sleep(0.005)
+    raise RuntimeError("no write of the new sound")
+
+
+def idle_cpu(seconds=20):
+    """Follow mode on, waiting in the menu: CPU seconds per minute."""
+    s = Session(["--follow", "pulse", wave("idle.wav", 44100, 2, 1)])
+    s.wait_for(MENU_END)
+    ticks = os.sysconf("SC_CLK_TCK")
+    def used():
+        with open("/proc/%d/stat" % s.p.pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / ticks
+    before = used()
+    time.sleep(seconds)
+    spent = used() - before
+    s.send(b"x\n")
+    s.end()
+    return spent * 60 / seconds
 
 
 def ms(seconds):
@@ -161,10 +218,13 @@ def main():
     print("\nCPU time per minute of paced playback (44100 Hz stereo, a %g s pass)" % CPU_SECONDS)
     print("  zuvaroza %s   aplay %s   ratio %.2f" % (ms(zc), ms(ac), zc / ac if ac else 0))
 
-    print("\nSave-to-restart latency in follow mode (20 saves)")
+    print("\nSave-to-restart latency in follow mode (20 saves, in place and by rename in turn)")
     if has_follow():
-        lat = save_to_restart(wave("follow.wav", 44100, 2, 10))
-        print("  median %s   worst %s" % (ms(statistics.median(lat)), ms(max(lat))))
+        shown, written = save_to_restart()
+        print("  %-26s %10s %10s" % ("", "median", "worst"))
+        print("  %-26s %10s %10s" % ("to the \"Playing...\" line", ms(statistics.median(shown)), ms(max(shown))))
+        print("  %-26s %10s %10s" % ("to the first new write", ms(statistics.median(written)), ms(max(written))))
+        print("\nFollow mode on, idle in the menu for 20 s: %s of CPU per minute" % ms(idle_cpu()))
     else:
         print("  not measured: this binary has no --follow")
 

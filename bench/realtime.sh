@@ -3,8 +3,10 @@
 # time), side by side with `aplay -D pulse` on the same files:
 #   - Ctrl-C-to-menu latency during a looping pass (median and worst of 10, at 44.1 kHz and 8 kHz),
 #   - wall time of a 2 s pass (`px` against aplay),
-#   - CPU time per minute of paced playback (both),
-#   - save-to-restart latency in follow mode, when the binary has `--follow`.
+#   - CPU time per minute of paced playback (both, aplay with the same period and buffer),
+#   - save-to-restart latency in follow mode, when the binary has `--follow`: to the restart's
+#     "Playing..." line and to the first write of the new sound (median and worst of 20 saves),
+#     and the CPU it uses idle in the menu with follow mode on.
 # The server is started here and stopped by its PID on exit; nothing else runs on it.
 # Usage: bench/realtime.sh [BINARY=build/zuvaroza]
 # Environment: RUNS (wall-time runs, default 5), CPU_SECONDS (length of the CPU pass, default 20).
@@ -12,7 +14,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=$(realpath "${1:-build/zuvaroza}")
 [ -x "$bin" ] || { echo "no binary at $bin" >&2; exit 1; }
-for t in pulseaudio pactl parec aplay sox python3; do
+for t in pulseaudio pactl parec aplay sox python3 gcc; do
   command -v "$t" >/dev/null ||
     { echo "needs $t (packages pulseaudio, pulseaudio-utils, alsa-utils, sox, python3)" >&2; exit 1; }
 done
@@ -46,4 +48,6 @@ for ((i = 0; i < 1000; i++)); do [ -n "$(pactl list short source-outputs)" ] && 
 pactl suspend-sink nul 1
 pactl suspend-sink nul 0
 
-python3 bench/realtime.py "$bin" "$dir"
+# a shim that notes when each write reaches the device, for the save-to-restart measure
+gcc -O2 -shared -fPIC bench/write_clock.c -o "$dir/write_clock.so" -ldl -lasound
+python3 bench/realtime.py "$bin" "$dir" "$dir/write_clock.so"

@@ -25,25 +25,14 @@ void CheckLength(const StreamAttributes& a, uint64_t fileSize) {
   Require(bytes <= fileSize - a.dataOffset);
 }
 
-// The player sizes its buffers and reads by bytesPerSample, the device by the encoding.
-uint32_t WidthOf(SampleEncoding e) {
-  switch (e) {
-    case SampleEncoding::U8: case SampleEncoding::ALaw: case SampleEncoding::MuLaw: return 1;
-    case SampleEncoding::S16: return 2;
-    case SampleEncoding::S24Packed: return 3;
-    case SampleEncoding::S32: case SampleEncoding::Float32: return 4;
-    case SampleEncoding::Float64: return 8;
-  }
-  return 0;
-}
-
 void CheckEncoding(const StreamAttributes& a) {
   SampleEncoding encoding;
   std::string why;
   if (ChooseEncoding(a, &encoding, &why)) {
     Require(why.empty());
     Require(a.hasFormat && (a.channels == 1 || a.channels == 2) && a.sampleRate != 0);
-    Require(WidthOf(encoding) == a.bytesPerSample && a.bitsPerSample <= 8 * a.bytesPerSample);
+    // the player reads by bytesPerSample, the device takes the encoding
+    Require(SampleBytes(encoding) == a.bytesPerSample && a.bitsPerSample <= 8 * a.bytesPerSample);
     // only integer samples of more than a byte sit in a wider container
     Require(a.bitsPerSample == 8 * a.bytesPerSample || (a.formatCode == 1 && a.bitsPerSample > 8));
   } else {

@@ -31,11 +31,7 @@ void ToggleFollow(Source* source, Console* console) {
     std::puts("Follow mode is off.");
     return;
   }
-  std::string why;
-  if (StartWatch(source->path, &source->watch, &why))
-    std::puts("Follow mode is on: a save of the file plays the selection.");
-  else
-    std::printf("Follow mode is off: %s\n", why.c_str());
+  if (FollowSaves(source)) std::puts("Follow mode is on: a save of the file plays the selection.");
 }
 
 void PrintMenu(const Session& s, uint64_t rate) {

@@ -86,11 +86,6 @@ void Release(Output* out) {
     Fatal(1, stderr, DeviceErrorLine(error));
 }
 
-void StartFollowing(Source* source) {
-  std::string why;
-  if (!StartWatch(source->path, &source->watch, &why)) std::printf("Follow mode is off: %s\n", why.c_str());
-}
-
 // Menu and passes until a word or the end of a pass ends the run.
 void Run(const PlayArgs& args, Session* session, Source* source, Output* out) {
   Console console;
@@ -122,7 +117,7 @@ void PLAY(const PlayArgs& args) {
   Session session = StartSession(args, source.first);
   Output out;
   OpenOutput(args.deviceName, source, &out);
-  if (args.follow) StartFollowing(&source);
+  if (args.follow) FollowSaves(&source);
   Run(args, &session, &source, &out);
   Release(&out);
 }

@@ -82,6 +82,13 @@ bool ReopenSource(Source* s, Selection* selection, bool untilSaved) {
   return true;
 }
 
+bool FollowSaves(Source* s) {
+  std::string why;
+  if (StartWatch(s->path, &s->watch, &why)) return true;
+  std::printf("Follow mode is off: %s\n", why.c_str());
+  return false;
+}
+
 bool RecheckUnderPass(Source* s, Selection* selection) {
   struct stat st;
   if (fstat(s->file.Get(), &st) != 0 ||

@@ -36,6 +36,10 @@ void OpenSource(const std::string& path, Source* source);
 // yet, and nothing changes.
 bool ReopenSource(Source* source, Selection* selection, bool untilSaved = false);
 
+// Turns follow mode on. When the file's directory cannot be watched, one line
+// says why, and follow mode stays off.
+bool FollowSaves(Source* source);
+
 // During a pass, once a period: when the open file's size or change time
 // moved, reads its header again and checks it as before a pass, so that no
 // byte plays through a stale layout. A header not yet whole (a rewrite caught

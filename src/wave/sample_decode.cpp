@@ -1,0 +1,92 @@
+#include "wave/sample_decode.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+uint64_t LittleEndian(const unsigned char* b, int bytes) {
+  uint64_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[i];
+  return v;
+}
+
+// A signed integer of `bits` bits, two's complement, as a fraction of full scale.
+float SignedFraction(uint64_t v, int bits) {
+  const double full = std::ldexp(1.0, bits - 1);
+  const double x = static_cast<double>(v);
+  return static_cast<float>((x >= full ? x - 2 * full : x) / full);
+}
+
+float Clamped(double x) {
+  if (std::isnan(x)) return 0.0f;
+  return static_cast<float>(x < -1.0 ? -1.0 : x > 1.0 ? 1.0 : x);
+}
+
+// G.711 A-law: the even bits travel inverted; three bits of segment, four of
+// step, and the top bit set for positive values. Gives a 16-bit magnitude.
+int ALawLinear(unsigned char code) {
+  const int a = code ^ 0x55;
+  const int segment = (a >> 4) & 7;
+  int magnitude = (a & 0x0F) << 4 | 8;
+  if (segment > 0) magnitude = (magnitude + 0x100) << (segment - 1);
+  return (a & 0x80) ? magnitude : -magnitude;
+}
+
+// G.711 µ-law: all bits travel inverted; the value is offset by a bias of 132
+// so that each segment doubles the one before; the top bit set for negative values.
+int MuLawLinear(unsigned char code) {
+  const int u = ~code & 0xFF;
+  const int magnitude = (((u & 0x0F) << 3) + 0x84) << ((u >> 4) & 7);
+  return (u & 0x80) ? 0x84 - magnitude : magnitude - 0x84;
+}
+
+}  // namespace
+
+int BytesPerSample(SampleEncoding encoding) {
+  switch (encoding) {
+    case SampleEncoding::S16: return 2;
+    case SampleEncoding::S24Packed: return 3;
+    case SampleEncoding::S32:
+    case SampleEncoding::Float32: return 4;
+    case SampleEncoding::Float64: return 8;
+    default: return 1;  // U8 and the two laws
+  }
+}
+
+float DecodeSample(SampleEncoding encoding, const unsigned char* b) {
+  switch (encoding) {
+    case SampleEncoding::U8: return static_cast<float>(b[0] - 128) / 128.0f;
+    case SampleEncoding::S16: return SignedFraction(LittleEndian(b, 2), 16);
+    case SampleEncoding::S24Packed: return SignedFraction(LittleEndian(b, 3), 24);
+    case SampleEncoding::S32: return SignedFraction(LittleEndian(b, 4), 32);
+    case SampleEncoding::Float32: {
+      const auto bits = static_cast<uint32_t>(LittleEndian(b, 4));
+      float f;
+      std::memcpy(&f, &bits, sizeof f);
+      return Clamped(f);
+    }
+    case SampleEncoding::Float64: {
+      const uint64_t bits = LittleEndian(b, 8);
+      double d;
+      std::memcpy(&d, &bits, sizeof d);
+      return Clamped(d);
+    }
+    case SampleEncoding::ALaw: return static_cast<float>(ALawLinear(b[0])) / 32768.0f;
+    case SampleEncoding::MuLaw: return static_cast<float>(MuLawLinear(b[0])) / 32768.0f;
+  }
+  return 0.0f;
+}
+
+ChannelSamples DecodeFrames(SampleEncoding encoding, int channels, const unsigned char* bytes,
+                            size_t frames) {
+  ChannelSamples out(channels > 0 ? static_cast<size_t>(channels) : 0);
+  const size_t width = static_cast<size_t>(BytesPerSample(encoding));
+  for (size_t c = 0; c < out.size(); ++c) {
+    out[c].reserve(frames);
+    for (size_t f = 0; f < frames; ++f)
+      out[c].push_back(DecodeSample(encoding, bytes + (f * out.size() + c) * width));
+  }
+  return out;
+}

@@ -1,0 +1,22 @@
+// Samples of any encoding on one float scale, for measuring and drawing the
+// waveform. Nothing played goes through here: playback stays bit-exact.
+#pragma once
+#include <cstddef>
+#include <vector>
+
+#include "wave/sample_format.h"
+
+// One vector of samples per channel, each on the scale where full scale is 1.0.
+using ChannelSamples = std::vector<std::vector<float>>;
+
+// Bytes one sample of `encoding` takes in the file.
+int BytesPerSample(SampleEncoding encoding);
+
+// The little-endian sample at `bytes`, within [-1, 1]: the most negative
+// integer gives -1; not-a-number gives 0 and floats beyond full scale are clamped,
+// so whatever the file holds can be turned into a row of the picture.
+float DecodeSample(SampleEncoding encoding, const unsigned char* bytes);
+
+// `frames` frames of `channels` interleaved samples at `bytes`, one vector per channel.
+ChannelSamples DecodeFrames(SampleEncoding encoding, int channels, const unsigned char* bytes,
+                            size_t frames);

@@ -1,0 +1,27 @@
+// Where a signal crosses zero going up: the points a loop can join without a step.
+#pragma once
+#include <cstdint>
+#include <optional>
+
+#include "wave/sample_decode.h"
+
+// Frames [first, first + count) of the file.
+struct FrameSpan {
+  int64_t first = 0;
+  int64_t count = 0;
+};
+
+// The frames a search around `point` reaching `reach` frames either way needs,
+// in a file of `fileLength` frames: those in reach and the one before them,
+// cut to the file.
+FrameSpan CrossingSearchSpan(int64_t point, int64_t reach, uint64_t fileLength);
+
+// The frame nearest `point`, at most `reach` frames either way, where the sum
+// of the channels of `frames` crosses zero going up: s[i-1] < 0 <= s[i].
+// `frames` begins at frame `first` of the file. A frame counts only with the
+// frame before it in `frames`, so frame 0 of the file never does, nor does the
+// position just past the last frame (a stop at the file's length). Of two
+// crossings equally near, the earlier wins. Silence has none; nullopt when
+// none lies in reach. A negative reach looks at `point` alone.
+std::optional<int64_t> NearestUpwardCrossing(const ChannelSamples& frames, int64_t first,
+                                             int64_t point, int64_t reach);

@@ -56,21 +56,21 @@ int BytesPerSample(SampleEncoding encoding) {
 }
 
 float DecodeSample(SampleEncoding encoding, const unsigned char* b) {
+  const uint64_t v = LittleEndian(b, BytesPerSample(encoding));
   switch (encoding) {
-    case SampleEncoding::U8: return static_cast<float>(b[0] - 128) / 128.0f;
-    case SampleEncoding::S16: return SignedFraction(LittleEndian(b, 2), 16);
-    case SampleEncoding::S24Packed: return SignedFraction(LittleEndian(b, 3), 24);
-    case SampleEncoding::S32: return SignedFraction(LittleEndian(b, 4), 32);
+    case SampleEncoding::U8: return static_cast<float>(static_cast<int>(v) - 128) / 128.0f;
+    case SampleEncoding::S16: return SignedFraction(v, 16);
+    case SampleEncoding::S24Packed: return SignedFraction(v, 24);
+    case SampleEncoding::S32: return SignedFraction(v, 32);
     case SampleEncoding::Float32: {
-      const auto bits = static_cast<uint32_t>(LittleEndian(b, 4));
+      const auto bits = static_cast<uint32_t>(v);
       float f;
       std::memcpy(&f, &bits, sizeof f);
       return Clamped(f);
     }
     case SampleEncoding::Float64: {
-      const uint64_t bits = LittleEndian(b, 8);
       double d;
-      std::memcpy(&d, &bits, sizeof d);
+      std::memcpy(&d, &v, sizeof d);
       return Clamped(d);
     }
     case SampleEncoding::ALaw: return static_cast<float>(ALawLinear(b[0])) / 32768.0f;
@@ -79,9 +79,9 @@ float DecodeSample(SampleEncoding encoding, const unsigned char* b) {
   return 0.0f;
 }
 
-ChannelSamples DecodeFrames(SampleEncoding encoding, int channels, const unsigned char* bytes,
+ChannelSamples DecodeFrames(SampleEncoding encoding, uint32_t channels, const unsigned char* bytes,
                             size_t frames) {
-  ChannelSamples out(channels > 0 ? static_cast<size_t>(channels) : 0);
+  ChannelSamples out(channels);
   const size_t width = static_cast<size_t>(BytesPerSample(encoding));
   for (size_t c = 0; c < out.size(); ++c) {
     out[c].reserve(frames);

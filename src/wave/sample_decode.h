@@ -2,6 +2,7 @@
 // waveform. Nothing played goes through here: playback stays bit-exact.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "wave/sample_format.h"
@@ -18,5 +19,5 @@ int BytesPerSample(SampleEncoding encoding);
 float DecodeSample(SampleEncoding encoding, const unsigned char* bytes);
 
 // `frames` frames of `channels` interleaved samples at `bytes`, one vector per channel.
-ChannelSamples DecodeFrames(SampleEncoding encoding, int channels, const unsigned char* bytes,
+ChannelSamples DecodeFrames(SampleEncoding encoding, uint32_t channels, const unsigned char* bytes,
                             size_t frames);

@@ -53,7 +53,7 @@ TEST(ZeroCrossing, SpanToRead) {
       {50, 10, 100, 39, 22},  // 40..60 in reach, and 39 before them
       {5, 10, 100, 0, 16},    {100, 10, 100, 89, 11}, {0, 0, 100, 0, 1},
       {50, -3, 100, 49, 2},   {200, 10, 100, 189, 0}, {5, kMax, 100, 0, 100},
-      {kMax, 10, ~uint64_t{0}, kMax - 11, 11},
+      {kMax, 10, ~uint64_t{0}, kMax - 11, 11}, {-kMax, kMax, 100, 0, 1},  // sums saturate
   };
   for (const auto& r : kRows) {
     const FrameSpan s = CrossingSearchSpan(r.point, r.reach, r.length);

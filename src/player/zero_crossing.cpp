@@ -37,7 +37,7 @@ FrameSpan CrossingSearchSpan(int64_t point, int64_t reach, uint64_t fileLength) 
 std::optional<int64_t> NearestUpwardCrossing(const ChannelSamples& frames, int64_t first,
                                              int64_t point, int64_t reach) {
   if (frames.empty()) return std::nullopt;
-  size_t n = frames[0].size();
+  size_t n = std::numeric_limits<size_t>::max();
   for (const auto& channel : frames) n = std::min(n, channel.size());
   const auto sum = [&](size_t k) {
     float s = 0.0f;

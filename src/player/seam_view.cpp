@@ -112,10 +112,9 @@ void AppendStrip(const Strip& s, bool utf8, float height, std::string* out) {
   }
 }
 
-std::string ChannelName(size_t c, size_t channels) {
-  if (channels == 1) return "mono";
-  if (channels == 2) return c == 0 ? "left" : "right";
-  return "channel " + std::to_string(c + 1);
+// The program plays mono and stereo only.
+const char* ChannelName(size_t c, size_t channels) {
+  return channels == 1 ? "mono" : c == 0 ? "left" : "right";
 }
 
 }  // namespace
@@ -137,7 +136,8 @@ std::string SeamViewText(const ChannelSamples& before, const ChannelSamples& aft
                 kSeamSpan, static_cast<double>(height));
   std::string out = line;
   for (size_t c = 0; c < channels; ++c) {
-    out += ChannelName(c, channels) + "\n";
+    out += ChannelName(c, channels);
+    out += '\n';
     AppendStrip(strips[c], utf8, height, &out);
   }
   for (size_t c = 0; c < channels; ++c) {
@@ -145,7 +145,8 @@ std::string SeamViewText(const ChannelSamples& before, const ChannelSamples& aft
     std::snprintf(line, sizeof line, ": seam step = %.3f, typical step = %.3f, %s\n",
                   static_cast<double>(m.step), static_cast<double>(m.typical),
                   m.click ? "likely to click" : "smooth");
-    out += ChannelName(c, channels) + line;
+    out += ChannelName(c, channels);
+    out += line;
   }
   return out;
 }

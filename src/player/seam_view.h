@@ -8,8 +8,9 @@
 // Frames drawn on each side of the seam.
 constexpr int kSeamSpan = 256;
 
-// The whole text `v` prints, one strip per channel of 4 rows by 64 columns
-// with the seam marked between the two halves, then one line per channel
+// The whole text `v` prints: one strip per channel ("mono", or "left" and
+// "right") of 4 rows by 64 columns with the seam marked between the two
+// halves, then one line per channel
 // with the seam step, the typical step and the verdict. `before` holds each
 // channel's frames up to the stop, `after` each channel's frames from the
 // start; the last kSeamSpan of one and the first kSeamSpan of the other are

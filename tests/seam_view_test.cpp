@@ -17,15 +17,15 @@ float AtDotRow(int row) { return row == 0 ? 1.0f : 1.0f - static_cast<float>(2 *
 
 // A mono seam drawn to a height of 0.5. Before the stop: 44 frames beyond the
 // picture at -1; then one frame at the top, 191 of silence, a staircase down
-// from the top row, two dot rows a character, and a last frame at the bottom.
+// from the top row, two dot rows a character, and 8 frames at the bottom.
 // From the start: a frame at the top, 3 on row 4, then 4 that reach from the
 // top to row 14, 192 frames on row 11, and nothing after.
 ChannelSamples Before() {
   std::vector<float> s(44, -1.0f);
   s.push_back(0.5f);
   s.resize(44 + 192, 0.0f);
-  for (int row = 0; row < 16; row += 2) s.resize(s.size() + 8, 0.5f * AtDotRow(row));
-  s.back() = -0.5f;
+  for (int row = 0; row < 14; row += 2) s.resize(s.size() + 8, 0.5f * AtDotRow(row));
+  s.resize(s.size() + 8, -0.5f);
   return {s};
 }
 
@@ -44,7 +44,7 @@ TEST(SeamView, Braille) {
       "⡇" + Times(23, b) + "⠉⠤" + Times(6, b) + "│⣿" + Times(31, b) + "\n" +
       "⡇" + Times(25, b) + "⠉⠤" + Times(4, b) + "│⢹" + Times(31, b) + "\n" +
       Times(24, "⠉") + Times(4, b) + "⠉⠤" + Times(2, b) + "│⢸" + Times(24, "⣀") + Times(7, b) + "\n" +
-      Times(30, b) + "⠉⢤│⠸" + Times(31, b) + "\n" + kVerdict;
+      Times(30, b) + "⠉⣀│⠸" + Times(31, b) + "\n" + kVerdict;
   EXPECT_EQ(SeamViewText(Before(), After(), true), want);
 }
 
@@ -53,7 +53,7 @@ TEST(SeamView, Ascii) {
       ":" + Times(23, " ") + "'-" + Times(6, " ") + "|:" + Times(31, " ") + "\n" +
       ":" + Times(25, " ") + "'-" + Times(4, " ") + "|:" + Times(31, " ") + "\n" +
       Times(24, "'") + Times(4, " ") + "'-" + Times(2, " ") + "|:" + Times(24, ".") + Times(7, " ") + "\n" +
-      Times(30, " ") + "':|:" + Times(31, " ") + "\n" + kVerdict;
+      Times(30, " ") + "'.|:" + Times(31, " ") + "\n" + kVerdict;
   EXPECT_EQ(SeamViewText(Before(), After(), false), want);
 }
 

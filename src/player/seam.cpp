@@ -5,6 +5,10 @@
 
 namespace {
 
+// Steps on each side of the seam that make the typical step around it: near
+// enough to follow the signal at the seam, enough to even out noise.
+constexpr int kStepsAround = 16;
+
 // A step under this (about -60 dB of full scale) lies at the level of a
 // recording's own hiss: nobody hears it, whatever the steps around it are.
 constexpr float kFloor = 0.001f;

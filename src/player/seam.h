@@ -3,12 +3,9 @@
 #pragma once
 #include <vector>
 
-// Steps on each side of the seam that make the typical step around it.
-constexpr int kStepsAround = 16;
-
 struct SeamMeasure {
   float step = 0.0f;     // |first frame after - last frame before|
-  float typical = 0.0f;  // mean size of the kStepsAround steps on each side, the seam left out
+  float typical = 0.0f;  // mean size of the 16 steps on each side, the seam left out
   bool click = false;    // likely to be heard as a click
 };
 

@@ -29,16 +29,17 @@ struct Strip {
   std::vector<bool> drawn = std::vector<bool>(2 * kSeamSpan, false);
 };
 
-Strip StripOf(const std::vector<float>& before, const std::vector<float>& after) {
+// The strip of one channel; raises `peak` to the largest magnitude drawn.
+Strip StripOf(const std::vector<float>& before, const std::vector<float>& after, float* peak) {
   Strip s;
-  for (size_t k = 0; k < before.size() && k < kSeamSpan; ++k) {
-    s.value[kSeamSpan - 1 - k] = before[before.size() - 1 - k];
-    s.drawn[kSeamSpan - 1 - k] = true;
-  }
-  for (size_t k = 0; k < after.size() && k < kSeamSpan; ++k) {
-    s.value[kSeamSpan + k] = after[k];
-    s.drawn[kSeamSpan + k] = true;
-  }
+  const auto put = [&](size_t at, float v) {
+    s.value[at] = v;
+    s.drawn[at] = true;
+    *peak = std::max(*peak, std::fabs(v));
+  };
+  for (size_t k = 0; k < before.size() && k < kSeamSpan; ++k)
+    put(kSeamSpan - 1 - k, before[before.size() - 1 - k]);
+  for (size_t k = 0; k < after.size() && k < kSeamSpan; ++k) put(kSeamSpan + k, after[k]);
   return s;
 }
 
@@ -123,11 +124,7 @@ std::string SeamViewText(const ChannelSamples& before, const ChannelSamples& aft
   const size_t channels = std::min(before.size(), after.size());
   std::vector<Strip> strips;
   float peak = 0.0f;
-  for (size_t c = 0; c < channels; ++c) {
-    strips.push_back(StripOf(before[c], after[c]));
-    for (int f = 0; f < 2 * kSeamSpan; ++f)
-      if (strips.back().drawn[f]) peak = std::max(peak, std::fabs(strips.back().value[f]));
-  }
+  for (size_t c = 0; c < channels; ++c) strips.push_back(StripOf(before[c], after[c], &peak));
   const float height = std::max(peak, kLeastHeight);
 
   char line[160];

@@ -85,8 +85,10 @@ void AppendBraille(const std::vector<Reach>& dots, int row, int column, std::str
   *out += static_cast<char>(0x80 | (bits & 0x3F));
 }
 
+// A character holds three heights: ' at the top, - in the middle, . at the
+// bottom; where the wave passes through more than one of them, a :.
 void AppendAscii(const std::vector<Reach>& dots, int row, int column, std::string* out) {
-  static const char kMark[3] = {'\'', '-', '.'};  // top, middle, bottom of a character
+  static const char kMark[3] = {'\'', '-', '.'};
   int lit = 0, which = 0;
   for (int d = 0; d < 3; ++d) {
     if (Lit(dots[static_cast<size_t>(column)], 3 * row + d)) {

@@ -46,7 +46,7 @@ TEST(SampleDecode, ExtremesOfEachEncoding) {
       {E::MuLaw, {0x80}, 32124 / 32768.0f}, {E::MuLaw, {0x00}, -32124 / 32768.0f},
   };
   for (const auto& r : kRows) {
-    ASSERT_EQ(r.bytes.size(), static_cast<size_t>(BytesPerSample(r.encoding)));
+    ASSERT_EQ(r.bytes.size(), SampleBytes(r.encoding));
     EXPECT_EQ(DecodeSample(r.encoding, r.bytes.data()), r.want)
         << static_cast<int>(r.encoding) << " code " << static_cast<int>(r.bytes.back());
   }

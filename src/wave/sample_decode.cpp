@@ -44,19 +44,8 @@ int MuLawLinear(unsigned char code) {
 
 }  // namespace
 
-int BytesPerSample(SampleEncoding encoding) {
-  switch (encoding) {
-    case SampleEncoding::S16: return 2;
-    case SampleEncoding::S24Packed: return 3;
-    case SampleEncoding::S32:
-    case SampleEncoding::Float32: return 4;
-    case SampleEncoding::Float64: return 8;
-    default: return 1;  // U8 and the two laws
-  }
-}
-
 float DecodeSample(SampleEncoding encoding, const unsigned char* b) {
-  const uint64_t v = LittleEndian(b, BytesPerSample(encoding));
+  const uint64_t v = LittleEndian(b, static_cast<int>(SampleBytes(encoding)));
   switch (encoding) {
     case SampleEncoding::U8: return static_cast<float>(static_cast<int>(v) - 128) / 128.0f;
     case SampleEncoding::S16: return SignedFraction(v, 16);
@@ -82,7 +71,7 @@ float DecodeSample(SampleEncoding encoding, const unsigned char* b) {
 ChannelSamples DecodeFrames(SampleEncoding encoding, uint32_t channels, const unsigned char* bytes,
                             size_t frames) {
   ChannelSamples out(channels);
-  const size_t width = static_cast<size_t>(BytesPerSample(encoding));
+  const size_t width = SampleBytes(encoding);
   for (size_t c = 0; c < out.size(); ++c) {
     out[c].reserve(frames);
     for (size_t f = 0; f < frames; ++f)

@@ -10,9 +10,6 @@
 // One vector of samples per channel, each on the scale where full scale is 1.0.
 using ChannelSamples = std::vector<std::vector<float>>;
 
-// Bytes one sample of `encoding` takes in the file.
-int BytesPerSample(SampleEncoding encoding);
-
 // The little-endian sample at `bytes`, within [-1, 1]: the most negative
 // integer gives -1; not-a-number gives 0 and floats beyond full scale are clamped,
 // so whatever the file holds can be turned into a row of the picture.

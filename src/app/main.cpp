@@ -1,5 +1,6 @@
 // zuvaroza: plays a wave file, or a selection of it, through an ALSA device.
 #include <cfloat>
+#include <clocale>
 #include <climits>
 #include <cerrno>
 #include <cmath>
@@ -86,6 +87,8 @@ void OpenStandardStreams() {
 
 int main(int argc, char** argv) {
   OpenStandardStreams();
+  // the character set only, for the seam's picture: numbers keep their "C" form
+  std::setlocale(LC_CTYPE, "");
   PlayArgs args;
   int status = 0;
   const int first = ReadOptions(argc, argv, &args, &status);

@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "player/seam_tools.h"
 #include "player/wait.h"
 
 namespace {
@@ -22,6 +23,8 @@ const char kMoreCommands[] =
 void PrintMoreCommands(bool following) {
   std::fputs(kMoreCommands, stdout);
   std::printf("\t'f' to toggle follow mode (%s)\n", following ? "on" : "off");
+  std::puts("\t'v' to view the loop's seam");
+  std::puts("\t'z' to snap start and stop to zero crossings");
 }
 
 void ToggleFollow(Source* source, Console* console) {
@@ -109,6 +112,10 @@ Outcome ApplyWord(const std::string& word, Session* s, Source* source, Console* 
     AskNudgeAmount(s, rate, console);
   } else if (word == "f") {
     ToggleFollow(source, console);
+  } else if (word == "v") {
+    ViewSeam(*s, source);
+  } else if (word == "z") {
+    SnapToCrossings(s, source);
   } else if (EditForWord(word, &edit)) {
     s->selection = ApplyEdit(edit, s->selection, file.lengthFrames, s->nudgeFrames);
     if (edit == Edit::WholeFile) outcome = Outcome::Play;

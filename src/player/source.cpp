@@ -82,6 +82,21 @@ bool ReopenSource(Source* s, Selection* selection, bool untilSaved) {
   return true;
 }
 
+bool ReadUnchanged(Source* s, UniqueFd* file) {
+  file->Reset(OpenWaveFile(s->path.c_str()));
+  StreamAttributes a;
+  if (!file->Valid()) {
+    std::printf("The file called %s cannot be found!\n", s->path.c_str());
+    return false;
+  }
+  if (GetAttributes(file->Get(), &s->window, &a) != HeaderStatus::Ok || ShapeChange(s->now, a) ||
+      a.dataOffset != s->now.dataOffset || a.lengthFrames != s->now.lengthFrames) {
+    std::puts("The file has changed since it was last played: play it again first.");
+    return false;
+  }
+  return true;
+}
+
 bool FollowSaves(Source* s) {
   std::string why;
   if (StartWatch(s->path, &s->watch, &why)) return true;

@@ -36,6 +36,11 @@ void OpenSource(const std::string& path, Source* source);
 // yet, and nothing changes.
 bool ReopenSource(Source* source, Selection* selection, bool untilSaved = false);
 
+// Between passes, for a look at the audio: opens the file by name again into
+// `file`. False, after a line that says why, when it is gone or no longer as
+// the last pass found it.
+bool ReadUnchanged(Source* source, UniqueFd* file);
+
 // Turns follow mode on. When the file's directory cannot be watched, one line
 // says why, and follow mode stays off.
 bool FollowSaves(Source* source);

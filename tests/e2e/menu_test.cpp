@@ -20,7 +20,9 @@ const char kMore[] =
     "\t'N' to nudge both start and stop forward\n"
     "\t'B' to nudge both start and stop backward\n"
     "\t'nn' to set nudge amount\n"
-    "\t'f' to toggle follow mode (off)\n";
+    "\t'f' to toggle follow mode (off)\n"
+    "\t'v' to view the loop's seam\n"
+    "\t'z' to snap start and stop to zero crossings\n";
 
 std::string Nudge(const char* amount) {
   return std::string("\nCurrent Nudge Amount = ") + amount +

@@ -1,0 +1,118 @@
+#include "player/seam_tools.h"
+
+#include <langinfo.h>
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "player/seam_view.h"
+#include "player/zero_crossing.h"
+#include "wave/sample_decode.h"
+#include "wave/wave_file.h"
+
+namespace {
+
+// The file as the last pass found it, opened again, and the selection's frames in it.
+struct Look {
+  UniqueFd file;
+  const Source* source;
+  int64_t start, end;  // the frames a pass would loop over
+};
+
+// Frames [first, first + count) of the file, decoded; fewer at its end.
+ChannelSamples ReadDecoded(const Look& look, int64_t first, int64_t count) {
+  const StreamAttributes& a = look.source->now;
+  std::vector<unsigned char> bytes(static_cast<size_t>(count) * FrameBytes(a));
+  const uint64_t got = ReadFrames(look.file.Get(), a, static_cast<uint64_t>(first), static_cast<uint64_t>(count),
+                                  bytes.data());
+  return DecodeFrames(look.source->encoding, a.channels, bytes.data(), got);
+}
+
+// What both commands need: a selection that loops something, in a file that is
+// as the last pass found it. False, after the line that says why, otherwise.
+bool Prepare(const Selection& sel, Source* source, int64_t minimum, Look* look) {
+  if (sel.start == sel.stop) return std::puts("Start time and stop time are the same!"), false;
+  if (sel.start > sel.stop) return std::puts("Start time is set later than stop time!"), false;
+  if (!ReadUnchanged(source, &look->file)) return false;
+  look->source = source;
+  look->start = std::max<int64_t>(sel.start, 0);
+  look->end = std::min(sel.stop, LengthAsFrame(source->now.lengthFrames));
+  if (look->end - look->start >= minimum) return true;
+  std::printf("The selection is shorter than %" PRId64 " frames: too short for that.\n", minimum);
+  return false;
+}
+
+uint64_t Distance(int64_t a, int64_t b) {
+  return a >= b ? static_cast<uint64_t>(a - b) : static_cast<uint64_t>(b - a);
+}
+
+// The nearest zero crossing going up within `reach` of `point`, read a window
+// at a time on each side, nearest first: a large nudge amount never holds
+// much of the file in memory.
+std::optional<int64_t> FindCrossing(const Look& look, int64_t point, int64_t reach) {
+  constexpr int64_t kWindow = 65536;
+  const int64_t length = LengthAsFrame(look.source->now.lengthFrames);
+  std::optional<int64_t> best;
+  for (int64_t near = 0; near <= reach && !best; near += kWindow) {
+    const int64_t far = std::min(reach, near + kWindow - 1);
+    for (const bool before : {true, false}) {
+      // the frames near..far away on this side, and the one ahead of them
+      const int64_t lo = std::max<int64_t>(before ? point - far - 1 : point + near - 1, 0);
+      const int64_t hi = std::min(before ? point - near : point + far, length - 1);
+      if (hi <= lo) continue;
+      const auto found = NearestUpwardCrossing(ReadDecoded(look, lo, hi - lo + 1), lo, point, far);
+      if (found && (!best || Distance(*found, point) < Distance(*best, point))) best = found;
+    }
+    if (point - near <= 0 && point + near >= length) break;  // past both ends of the file
+  }
+  return best;
+}
+
+void SayMoved(const char* which, int64_t from, int64_t to, uint64_t rate) {
+  if (from == to) {
+    std::printf("%s is at a zero crossing going up already.\n", which);
+    return;
+  }
+  std::printf("%s moved by %+" PRId64 " frames (%+.3f sec) to a zero crossing going up.\n", which,
+              to - from, static_cast<double>(SecondsFromFrames(to - from, rate)));
+}
+
+}  // namespace
+
+void ViewSeam(const Session& session, Source* source) {
+  Look look;
+  if (!Prepare(session.selection, source, kSeamSpan, &look)) return;
+  const ChannelSamples before = ReadDecoded(look, look.end - kSeamSpan, kSeamSpan);
+  const ChannelSamples after = ReadDecoded(look, look.start, kSeamSpan);
+  const bool utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+  std::fputs(SeamViewText(before, after, utf8).c_str(), stdout);
+}
+
+void SnapToCrossings(Session* session, Source* source) {
+  Look look;
+  if (!Prepare(session->selection, source, 1, &look)) return;
+  const uint64_t rate = source->now.sampleRate;
+  const int64_t reach = session->nudgeFrames;
+  const auto start = FindCrossing(look, look.start, reach);
+  const auto stop = FindCrossing(look, look.end, reach);
+  Selection& sel = session->selection;
+  // the start stays before the stop, whichever of them moves
+  if (!start) {
+    std::printf("Start left alone: no zero crossing going up within %" PRId64 " frames.\n", reach);
+  } else if (*start >= (stop ? *stop : look.end)) {
+    std::puts("Start left alone: its nearest zero crossing going up is not before the stop.");
+  } else {
+    SayMoved("Start", look.start, *start, rate);
+    sel.start = *start;
+  }
+  if (!stop) {
+    std::printf("Stop left alone: no zero crossing going up within %" PRId64 " frames.\n", reach);
+  } else if (*stop <= sel.start) {
+    std::puts("Stop left alone: its nearest zero crossing going up is not after the start.");
+  } else {
+    SayMoved("Stop", look.end, *stop, rate);
+    sel.stop = *stop;
+  }
+}

@@ -44,32 +44,10 @@ TEST(ZeroCrossing, SilenceHasNone) {
   EXPECT_EQ(NearestUpwardCrossing({}, 0, 0, 10), kNone);
 }
 
-TEST(ZeroCrossing, SpanToRead) {
-  const struct {
-    int64_t point, reach;
-    uint64_t length;
-    int64_t first, count;
-  } kRows[] = {
-      {50, 10, 100, 39, 22},  // 40..60 in reach, and 39 before them
-      {5, 10, 100, 0, 16},    {100, 10, 100, 89, 11}, {0, 0, 100, 0, 1},
-      {50, -3, 100, 49, 2},   {200, 10, 100, 189, 0}, {5, kMax, 100, 0, 100},
-      {kMax, 10, ~uint64_t{0}, kMax - 11, 11}, {-kMax, kMax, 100, 0, 1},  // sums saturate
-  };
-  for (const auto& r : kRows) {
-    const FrameSpan s = CrossingSearchSpan(r.point, r.reach, r.length);
-    EXPECT_EQ(s.first, r.first) << r.point << " reach " << r.reach;
-    EXPECT_EQ(s.count, r.count) << r.point << " reach " << r.reach;
-  }
-}
-
 TEST(ZeroCrossing, FileEdgesAreNeverCrossings) {
   // A file of 6 frames that starts on 0.5 and ends below zero.
   const std::vector<float> file = {0.5f, 0.5f, -0.5f, -0.5f, -0.5f, -0.5f};
-  const auto search = [&](int64_t point, int64_t reach) {
-    const FrameSpan s = CrossingSearchSpan(point, reach, file.size());
-    const std::vector<float> read(file.begin() + s.first, file.begin() + s.first + s.count);
-    return NearestUpwardCrossing({read}, s.first, point, reach);
-  };
+  const auto search = [&](int64_t point, int64_t reach) { return NearestUpwardCrossing({file}, 0, point, reach); };
   EXPECT_EQ(search(0, 0), kNone);  // frame 0 has no frame before it
   EXPECT_EQ(search(6, 3), kNone);  // a stop at the length has no frame at it
   EXPECT_EQ(search(0, 6), kNone);

@@ -13,11 +13,6 @@ int64_t Plus(int64_t a, int64_t b) {
   return __builtin_add_overflow(a, b, &r) ? (b > 0 ? kMax : kMin) : r;
 }
 
-int64_t Minus(int64_t a, int64_t b) {
-  int64_t r;
-  return __builtin_sub_overflow(a, b, &r) ? (b > 0 ? kMin : kMax) : r;
-}
-
 // |a - b| without overflow: the difference of any two positions fits unsigned.
 uint64_t Distance(int64_t a, int64_t b) {
   return a >= b ? static_cast<uint64_t>(a) - static_cast<uint64_t>(b)
@@ -25,14 +20,6 @@ uint64_t Distance(int64_t a, int64_t b) {
 }
 
 }  // namespace
-
-FrameSpan CrossingSearchSpan(int64_t point, int64_t reach, uint64_t fileLength) {
-  reach = std::max<int64_t>(reach, 0);
-  const int64_t length = fileLength > static_cast<uint64_t>(kMax) ? kMax : static_cast<int64_t>(fileLength);
-  const int64_t first = std::max<int64_t>(Minus(Minus(point, reach), 1), 0);
-  const int64_t end = std::min(Plus(Plus(point, reach), 1), length);
-  return {first, end > first ? end - first : 0};
-}
 
 std::optional<int64_t> NearestUpwardCrossing(const ChannelSamples& frames, int64_t first,
                                              int64_t point, int64_t reach) {

@@ -5,17 +5,6 @@
 
 #include "wave/sample_decode.h"
 
-// Frames [first, first + count) of the file.
-struct FrameSpan {
-  int64_t first = 0;
-  int64_t count = 0;
-};
-
-// The frames a search around `point` reaching `reach` frames either way needs,
-// in a file of `fileLength` frames: those in reach and the one before them,
-// cut to the file.
-FrameSpan CrossingSearchSpan(int64_t point, int64_t reach, uint64_t fileLength);
-
 // The frame nearest `point`, at most `reach` frames either way, where the sum
 // of the channels of `frames` crosses zero going up: s[i-1] < 0 <= s[i].
 // `frames` begins at frame `first` of the file. A frame counts only with the

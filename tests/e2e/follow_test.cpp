@@ -3,21 +3,15 @@
 
 #include <cstdio>
 
-#include "fixture.h"
+#include "../harness.h"
 
 namespace {
-
-const char kMenuEnd[] = "'+' to show additional commands\n";
 
 class Follow : public EndToEnd {
  protected:
   void SetUp() override {
     EndToEnd::SetUp();
-    for (unsigned seed : {1u, 2u, 3u}) {
-      WaveLayout w;
-      w.data = Ramp(800 * 4, seed);  // 0.1 s at 8000 Hz, each its own bytes
-      takes_.push_back(w);
-    }
+    for (unsigned seed : {1u, 2u, 3u}) takes_.push_back(Layout(8000, 2, 16, 800, seed));
     file_ = Write("a.wav", WaveFile(takes_[0]));
   }
   // Saves take `n` over the file in place, or by renaming a new file onto it.

@@ -2,20 +2,15 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include "fixture.h"
+#include "../harness.h"
 
 namespace {
-
-const char kMenuEnd[] = "'+' to show additional commands\n";
 
 class Interrupt : public EndToEnd {
  protected:
   void SetUp() override {
     EndToEnd::SetUp();
-    WaveLayout w;
-    w.rate = 44100;
-    w.data = Bytes(441000 * 4, 1);  // 10 s: a million loops would take hours on null
-    file_ = Write("a.wav", WaveFile(w));
+    file_ = Write("a.wav", WaveFile(Layout(44100, 2, 16, 441000)));  // 10 s: a million loops take hours
   }
   std::string file_;
 };

@@ -1,7 +1,7 @@
 // Odd files and odd typing: every run ends by itself with status 0, 1 or 2.
 #include <random>
 
-#include "fixture.h"
+#include "../harness.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ TEST_F(Robustness, DamagedFiles) {
   int seen[4] = {};
   for (int i = 0; i < 300; ++i) {
     const Bytes file = Mutant(&rng);
-    Outcome o = RunZuvaroza({"null", Write("m.wav", file), "0", "0", "px"}, "", 10);
+    Outcome o = Run({"null", Write("m.wav", file), "0", "0", "px"});
     ExpectCleanEnd(o, "file " + std::to_string(i));
     ++seen[o.status & 3];
   }
@@ -57,11 +57,17 @@ TEST_F(Robustness, OddTyping) {
   for (const std::string& n : kNumbers)
     input += "i " + n + " o " + n + " nn " + n + " N B j J no bo n b l " + n + " l -3 p ";
   input += "l 1 w x\n";
-  Outcome o = RunZuvaroza({"null", file}, input, 30);
+  Outcome o = Run({"null", file}, input);
   ExpectCleanEnd(o, "typing");
   EXPECT_EQ(o.status, 0);
   // the last word "w" played the whole file, then "x" ended the run
   EXPECT_NE(o.out.find("\rclock = 0.00 sec\n", o.out.rfind("Playing...")), std::string::npos);
+}
+
+TEST_F(Robustness, ClosedStandardInputIsTheEndOfInput) {
+  Write("a.wav", WaveFile(Layout(8000, 2, 16, 100)));
+  Shell("'" ZUVAROZA_BIN "' \"file:'out.raw',raw\" a.wav <&- >out.txt");
+  EXPECT_EQ(Read("out.raw").size(), 0u);  // the wave file was never read as commands
 }
 
 }  // namespace

@@ -1,0 +1,11 @@
+// Whole sessions, compared with their golden transcripts in golden/.
+#include "../harness.h"
+
+namespace {
+
+using Golden = EndToEnd;
+
+TEST_F(Golden, CommandLine) { Transcript("cli.txt"); }
+TEST_F(Golden, Menu) { Transcript("menu.txt"); }
+
+}  // namespace

@@ -32,13 +32,16 @@ bool AskFileName(Console* console, const char* prompt, std::string* name) {
   return ReadWord(console, name) && *name != "x";
 }
 
-bool PromptForFile(std::string* name) {
+// Asks for the file name; what was typed after it is kept for the menu.
+bool PromptForFile(PlayArgs* args) {
   Console console;
-  if (!AskFileName(&console, "\nEnter the name of .wav file, 'h' for help, or 'x' to exit: ", name))
-    return false;
-  if (*name != "h") return true;
-  Help();
-  return AskFileName(&console, "\nEnter the name of .wav file or 'x' to exit: ", name);
+  bool named = AskFileName(&console, "\nEnter the name of .wav file, 'h' for help, or 'x' to exit: ", &args->path);
+  if (named && args->path == "h") {
+    Help();
+    named = AskFileName(&console, "\nEnter the name of .wav file or 'x' to exit: ", &args->path);
+  }
+  args->typedAhead = console.buffered;
+  return named;
 }
 
 // Reads the options, which come before the first positional argument ("--"
@@ -97,7 +100,7 @@ int main(int argc, char** argv) {
   const int n = argc - first;
   if (n >= 1 && std::string(arg[1]) != "d") args.deviceName = arg[1];
   if (n <= 1) {
-    if (!PromptForFile(&args.path)) return 1;
+    if (!PromptForFile(&args)) return 1;
     PLAY(args);
     return 0;
   }

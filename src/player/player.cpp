@@ -89,6 +89,7 @@ void Release(Output* out) {
 // Menu and passes until a word or the end of a pass ends the run.
 void Run(const PlayArgs& args, Session* session, Source* source, Output* out) {
   Console console;
+  console.buffered = args.typedAhead;
   console.watch = &source->watch;
   const std::string* firstWord = args.autoCommand ? &args.commandText : nullptr;
   for (;;) {

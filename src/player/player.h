@@ -11,6 +11,7 @@ struct PlayArgs {
   bool autoCommand = false;
   int loopCount = 1;
   bool follow = false;  // a save of the file plays the selection
+  std::string typedAhead;  // input read at the file prompt, not yet used
 };
 
 // Plays `args.path` on `args.deviceName` until the user or the first command

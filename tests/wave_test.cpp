@@ -103,22 +103,17 @@ TEST(SampleFormat, EncodingOfEachSampleAndContainer) {
     E encoding;
     const char* refusal;  // nullptr: plays as `encoding`
   } kRows[] = {
-      {1, 2, 8, 1, E::U8, nullptr},       {1, 1, 16, 2, E::S16, nullptr},   {1, 2, 24, 3, E::S24Packed, nullptr},
-      {1, 2, 32, 4, E::S32, nullptr},     {3, 2, 32, 4, E::Float32, nullptr}, {3, 1, 64, 8, E::Float64, nullptr},
-      {6, 1, 8, 1, E::ALaw, nullptr},     {7, 2, 8, 1, E::MuLaw, nullptr},
-      {1, 2, 24, 4, E::S32, nullptr},  // left-justified in a wider container
-      {1, 2, 20, 3, E::S24Packed, nullptr}, {1, 2, 12, 2, E::S16, nullptr}, {1, 2, 9, 4, E::S32, nullptr},
-      {1, 2, 24, 5, E::U8, "a block align of 10 (5-byte samples)."},
-      {1, 2, 24, 8, E::U8, "24-bit samples in 8-byte containers in format 1."},
-      {1, 2, 8, 2, E::U8, "8-bit samples in 2-byte containers in format 1."},
+      {1, 2, 8, 1, E::U8, nullptr}, {1, 1, 16, 2, E::S16, nullptr}, {1, 2, 24, 3, E::S24Packed, nullptr},
+      {1, 2, 32, 4, E::S32, nullptr}, {3, 2, 32, 4, E::Float32, nullptr}, {3, 1, 64, 8, E::Float64, nullptr},
+      {6, 1, 8, 1, E::ALaw, nullptr}, {7, 2, 8, 1, E::MuLaw, nullptr}, {1, 2, 20, 3, E::S24Packed, nullptr},
+      {1, 2, 24, 4, E::S32, nullptr}, {1, 2, 12, 2, E::S16, nullptr}, {1, 2, 9, 4, E::S32, nullptr},  // left-justified
+      {1, 2, 24, 5, E::U8, "a block align of 10 (5-byte samples)."}, {1, 2, 20, 2, E::U8, "20-bit samples in format 1."},
+      {1, 2, 24, 8, E::U8, "24-bit samples in 8-byte containers in format 1."}, {1, 2, 64, 8, E::U8, "64-bit samples in format 1."},
+      {1, 2, 8, 2, E::U8, "8-bit samples in 2-byte containers in format 1."}, {3, 2, 16, 2, E::U8, "16-bit samples in format 3."},
       {3, 2, 32, 8, E::U8, "32-bit samples in 8-byte containers in format 3."},
       {3, 2, 24, 4, E::U8, "24-bit samples in 4-byte containers in format 3."},
       {7, 2, 8, 2, E::U8, "8-bit samples in 2-byte containers in format 7."},
-      {1, 2, 20, 2, E::U8, "20-bit samples in format 1."},
-      {1, 2, 64, 8, E::U8, "64-bit samples in format 1."},
-      {3, 2, 16, 2, E::U8, "16-bit samples in format 3."},
-      {1, 0, 16, 2, E::U8, "0 channels (mono and stereo play)."},
-      {1, 6, 16, 2, E::U8, "6 channels (mono and stereo play)."},
+      {1, 0, 16, 2, E::U8, "0 channels (mono and stereo play)."}, {1, 6, 16, 2, E::U8, "6 channels (mono and stereo play)."},
   };
   for (const auto& r : kRows) {
     StreamAttributes a;
@@ -177,13 +172,12 @@ TEST(SampleDecode, ExtremesOfEachEncoding) {
     Bytes bytes;  // little-endian, as in the file
     float want;
   } kRows[] = {
-      {E::U8, {0x00}, -1.0f}, {E::U8, {0x80}, 0.0f}, {E::U8, {0xFF}, 127 / 128.0f},
-      {E::S16, {0x00, 0x80}, -1.0f}, {E::S16, {0xFF, 0x7F}, 32767 / 32768.0f}, {E::S16, {0x00, 0x00}, 0.0f},
-      {E::S16, {0x01, 0x00}, 1 / 32768.0f}, {E::S16, {0xFF, 0xFF}, -1 / 32768.0f},
-      {E::S24Packed, {0x00, 0x00, 0x80}, -1.0f}, {E::S24Packed, {0xFF, 0xFF, 0x7F}, 8388607 / 8388608.0f},
-      {E::S24Packed, {0x01, 0x00, 0x00}, 1 / 8388608.0f}, {E::S24Packed, {0xFF, 0xFF, 0xFF}, -1 / 8388608.0f},
-      {E::S32, {0x00, 0x00, 0x00, 0x80}, -1.0f}, {E::S32, {0xFF, 0xFF, 0xFF, 0x7F}, 1.0f},
-      {E::S32, {0x00, 0x00, 0x01, 0x00}, 1 / 32768.0f}, {E::S32, {0x00, 0x00, 0x00, 0x00}, 0.0f},
+      {E::U8, {0x00}, -1.0f}, {E::U8, {0x80}, 0.0f}, {E::U8, {0xFF}, 127 / 128.0f}, {E::S16, {0x00, 0x80}, -1.0f},
+      {E::S16, {0xFF, 0x7F}, 32767 / 32768.0f}, {E::S16, {0x00, 0x00}, 0.0f}, {E::S16, {0x01, 0x00}, 1 / 32768.0f},
+      {E::S16, {0xFF, 0xFF}, -1 / 32768.0f}, {E::S24Packed, {0x00, 0x00, 0x80}, -1.0f},
+      {E::S24Packed, {0xFF, 0xFF, 0x7F}, 8388607 / 8388608.0f}, {E::S24Packed, {0x01, 0x00, 0x00}, 1 / 8388608.0f},
+      {E::S24Packed, {0xFF, 0xFF, 0xFF}, -1 / 8388608.0f}, {E::S32, {0x00, 0x00, 0x00, 0x80}, -1.0f},
+      {E::S32, {0xFF, 0xFF, 0xFF, 0x7F}, 1.0f}, {E::S32, {0x00, 0x00, 0x01, 0x00}, 1 / 32768.0f},
       // floats: within full scale as they are; beyond it, infinite or not a number, clamped
       {E::Float32, {0x00, 0x00, 0x80, 0xBE}, -0.25f}, {E::Float32, {0x00, 0x00, 0x80, 0x3F}, 1.0f},
       {E::Float32, {0x00, 0x00, 0x00, 0x40}, 1.0f}, {E::Float32, {0x00, 0x00, 0x40, 0xC0}, -1.0f},

@@ -21,7 +21,7 @@ class Paced : public EndToEnd {
   }
   std::string Wave(const WaveLayout& w) { return Write("a.wav", WaveFile(w)); }
   std::unique_ptr<Process> Start(const std::vector<std::string>& args) {
-    return std::make_unique<Process>(args, ServerEnv());
+    return std::make_unique<Process>(args, serverEnv_);
   }
   // Saves `w` over the file, in place or by renaming a new file onto it; returns when.
   double Save(Process* p, const WaveLayout& w, bool byRename) {
@@ -38,9 +38,9 @@ class Paced : public EndToEnd {
 TEST_F(Paced, APassLastsAsLongAsItsSound) {
   const WaveLayout w = Layout(44100, 2, 16, 88200);
   const std::string file = Wave(w);
-  const Outcome aplay = Process("aplay", {"-q", "-D", Recording("aplay.raw"), file}, ServerEnv()).Finish();
+  const Outcome aplay = Process("aplay", {"-q", "-D", Recording("aplay.raw"), file}, serverEnv_).Finish();
   ASSERT_EQ(aplay.status, 0) << aplay.err;
-  Outcome o = Run({Recording("out.raw"), file, "0", "0", "px"}, "", ServerEnv());
+  Outcome o = Run({Recording("out.raw"), file, "0", "0", "px"}, "", serverEnv_);
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_TRUE(Read("out.raw") == w.data);
   EXPECT_GE(o.seconds, 2.0);  // sooner, and the end of the sound was cut off
@@ -61,7 +61,7 @@ TEST_F(Paced, APassLastsAsLongAsItsSound) {
 
 TEST_F(Paced, ClockLinesArriveWhileThePassPlays) {
   // 16000 Hz: a period lasts 256 ms, so a line held back for one shows
-  Process p({"pulse", Wave(Layout(16000, 2, 16, 32000)), "0", "0", "px"}, ServerEnv());
+  Process p({"pulse", Wave(Layout(16000, 2, 16, 32000)), "0", "0", "px"}, serverEnv_);
   const Outcome o = p.Finish();
   ASSERT_EQ(o.status, 0) << o.err;
   std::vector<double> shown;
@@ -86,10 +86,10 @@ TEST_F(Paced, SixtyFourBitFloatPlaysAs32BitWhereTheDeviceLacksIt) {
     uint32_t out;
     std::memcpy(&in, &kSamples[i % 5].in, 8);
     std::memcpy(&out, &kSamples[i % 5].out, 4);
-    Put(&w.data, in, 8);
-    Put(&want, uint64_t{out} << 32 | out, 8);  // mono into both channels
+    w.data = w.data + Le(in, 8);
+    want = want + Le(uint64_t{out} << 32 | out, 8);  // mono into both channels
   }
-  const Outcome o = Run({Recording("out.raw"), Wave(w), "0", "0", "px"}, "", ServerEnv());
+  const Outcome o = Run({Recording("out.raw"), Wave(w), "0", "0", "px"}, "", serverEnv_);
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.out.rfind("The device does not take 64-bit float samples: playing them as 32-bit float.\n"
                         "Playing...", 0), 0u) << o.out;
@@ -131,7 +131,7 @@ TEST_F(Paced, CtrlCBringsTheMenuBackAtOnce) {
 
 TEST_F(Paced, AnUnderrunIsRecoveredAndThePassPlaysOn) {
   const WaveLayout w = Layout(44100, 2, 16, 66150);
-  Process p({Recording("out.raw"), Wave(w), "0", "0", "px"}, ServerEnv());
+  Process p({Recording("out.raw"), Wave(w), "0", "0", "px"}, serverEnv_);
   ASSERT_TRUE(p.WaitFor("Playing..."));
   usleep(400000);
   p.Signal(SIGSTOP);  // the device runs dry meanwhile
@@ -147,10 +147,10 @@ TEST_F(Paced, AnUnderrunIsRecoveredAndThePassPlaysOn) {
 TEST_F(Paced, ALostServerEndsTheRunWithOneLine) {
   for (size_t frames : {132300, 13230}) {
     if (frames < 44100) StartServer();
-    Process p({"pulse", Wave(Layout(44100, 2, 16, frames)), "0", "0", "px"}, ServerEnv());
+    Process p({"pulse", Wave(Layout(44100, 2, 16, frames)), "0", "0", "px"}, serverEnv_);
     ASSERT_TRUE(p.WaitFor("Playing..."));
     usleep(static_cast<useconds_t>(frames * 1000000 / 44100 / 6));
-    server_->Kill();
+    KillServer();
     const double killed = p.Elapsed();
     const Outcome o = p.Finish(5);
     EXPECT_EQ(o.status, 1);

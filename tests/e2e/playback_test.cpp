@@ -1,4 +1,5 @@
-// What reaches the device, byte for byte, captured through alsa-lib's file plugin.
+// What reaches the device, byte for byte, from files of odd sizes and from other programs' files
+// (the golden playback.txt has the encodings and selections).
 #include <fstream>
 
 #include "../harness.h"
@@ -16,31 +17,12 @@ class Playback : public EndToEnd {
   }
 };
 
-TEST_F(Playback, EveryEncodingIsSentUnchangedAndMonoIsDoubled) {
-  const struct {
-    uint16_t format, channels, bits;
-    int32_t align;  // -1: packed
-  } kCases[] = {{1, 2, 16, -1}, {1, 1, 16, -1}, {1, 2, 24, -1}, {1, 1, 24, -1}, {1, 1, 8, -1},
-                {3, 2, 32, -1}, {3, 1, 64, -1}, {1, 2, 32, -1}, {6, 1, 8, -1},  {7, 2, 8, -1},
-                // 24-bit samples in 4-byte containers go as the containers: one second is one second
-                {1, 2, 24, 8},  {1, 1, 24, 4}};
-  for (const auto& c : kCases) {
-    WaveLayout w = Layout(8000, c.channels, c.bits, 10001);  // not a whole number of periods
-    w.format = c.format;
-    w.blockAlign = c.align;
-    const size_t width = c.align < 0 ? c.bits / 8 : 4;
-    w.data = Ramp(10001 * c.channels * width);
-    EXPECT_TRUE(Played(w, {"0", "0", "px"}) == (c.channels == 2 ? w.data : Widen(w.data, width)))
-        << c.format << "/" << c.channels << "/" << c.bits << "/" << c.align;
-  }
-}
-
-TEST_F(Playback, SelectionsEndWhereTheAudioEnds) {
+// The chunk after the audio is never played: RF64 and BW64 give the data's size in their ds64
+// chunk; a size field past the end of the file ends at the end.
+TEST_F(Playback, TheAudioEndsWhereTheFileSays) {
   WaveLayout w = Layout(8000, 2, 16, 8000);
-  w.after = Chunk("LIST", Ramp(100, 9));  // not audio
-  EXPECT_TRUE(Played(w, {"0.25", "0.75", "px", "2"}) == Repeat(Slice(w.data, 2000 * 4, 6000 * 4), 2));
-  EXPECT_TRUE(Played(w, {"0.5", "100", "px"}) == Slice(w.data, 4000 * 4, 8000 * 4));
-  w.dataSize = 0xFFFFFFFF;  // RF64 and BW64: the size is in the ds64 chunk
+  w.after = Chunk("LIST", Ramp(100, 9));
+  w.dataSize = 0xFFFFFFFF;
   w.ds64DataSize = static_cast<int64_t>(w.data.size());
   for (const char* id : {"RF64", "BW64"}) {
     w.riff = id;

@@ -54,7 +54,8 @@ Bytes WaveFile(const WaveLayout& w) {
 
 Bytes Ramp(size_t n, unsigned seed) {
   Bytes b(n);
-  for (size_t i = 0; i < n; ++i) b[i] = static_cast<unsigned char>((i * 7 + seed * 13 + i / 251) & 0xFF);
+  for (uint32_t x = seed * 2654435761u | 1, i = 0; i < n; ++i)  // xorshift: no run of bytes comes back
+    x ^= x << 13, x ^= x >> 17, x ^= x << 5, b[i] = static_cast<unsigned char>(x >> 24);
   return b;
 }
 
@@ -240,7 +241,7 @@ namespace {
 // A golden transcript's "% wave NAME key=value..." file: 16-bit stereo at 8000 Hz unless said, of
 // `frames` of a ramp (`seed` picks it) or of a `triangle` going up through zero every 100 frames
 // (400 a frame up and down), with a LIST chunk of `list` bytes after the data, `cut` to that many
-// bytes if asked. Also the sound a device gets when it is played (mono is sent as stereo), and
+// bytes if asked; its data size field, `riff` id and ds64 size as said. Also the sound a device gets when it is played (mono is sent as stereo), and
 // the size of a frame of it.
 struct Sound {
   std::string name;
@@ -258,8 +259,11 @@ std::pair<Bytes, Sound> WaveFromWords(const std::string& name, std::istringstrea
     for (auto [name, field] : {std::pair{"cut", &cut}, {"frames", &frames}, {"triangle", &triangle},
                                {"seed", &seed}, {"list", &list}})
       if (key == name) *field = n;
+    for (auto [name, field] : {std::pair{"size", &w.dataSize}, {"ds64", &w.ds64DataSize}})
+      if (key == name) *field = n;
     if (key == "rate") w.rate = static_cast<uint32_t>(n);
     if (key == "align") w.blockAlign = static_cast<int32_t>(n);
+    if (key == "riff") w.riff = word.substr(5);
   }
   const size_t width = w.blockAlign > 0 ? static_cast<size_t>(w.blockAlign / w.channels) : w.bits / 8u;
   w.data = Ramp(static_cast<size_t>(frames * w.channels) * width, static_cast<unsigned>(seed));

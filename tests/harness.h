@@ -33,7 +33,7 @@ Bytes operator+(Bytes a, const Bytes& b);
 WaveLayout Layout(uint32_t rate, uint16_t channels, uint16_t bits, size_t frames, unsigned seed = 1);
 Bytes Chunk(const std::string& id, const Bytes& body);
 Bytes WaveFile(const WaveLayout& w);
-Bytes Ramp(size_t n, unsigned seed = 1);  // distinct, non-silent bytes, so a misplaced one shows
+Bytes Ramp(size_t n, unsigned seed = 1);  // bytes of noise, so a misplaced one shows; each seed its own
 Bytes Repeat(const Bytes& b, int times);
 Bytes Slice(const Bytes& b, size_t from, size_t to);
 Bytes Widen(const Bytes& mono, size_t sampleBytes);  // each sample doubled into two channels
@@ -92,7 +92,7 @@ class EndToEnd : public ::testing::Test {
   // that needs one and cannot start it fails. `serverEnv_` is what a client needs for `pulse`.
   void StartServer();
   void KillServer() { server_.reset(); }  // at once, as a crash would
-  // Runs every session of tests/e2e/golden/`name` and compares each whole.
+  // Runs every session of tests/golden/`name` and compares each whole.
   void Transcript(const std::string& name);
 
   std::string dir_;

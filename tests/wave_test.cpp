@@ -1,13 +1,10 @@
 // The header scan on built byte images, the encoding chosen for a header, and the decoding
 // of samples for the seam tools.
-#include <unistd.h>
-
 #include <functional>
 
 #include "harness.h"
 #include "wave/sample_decode.h"
 #include "wave/sample_format.h"
-#include "wave/wave_file.h"
 #include "wave/wave_header.h"
 
 namespace {
@@ -140,30 +137,6 @@ TEST(SampleFormat, EncodingOfEachSampleAndContainer) {
   a.sampleRate = ~uint64_t{0};                // a rate field of 0xFFFFFFFF, sign-extended
   EXPECT_FALSE(ChooseEncoding(a, &e, &why));
   EXPECT_EQ(why, "Unsupported wave file: a sample rate of 4294967295.");
-}
-
-TEST(WaveFile, ReadsTheHeaderAndFramesFromTheOpenFile) {
-  char path[] = "/tmp/zuvaroza-scan-XXXXXX";
-  const int out = mkstemp(path);
-  WaveLayout w;
-  w.data = Ramp(400);
-  w.before = Chunk("junk", Bytes(100000, 'd'));
-  const Bytes file = WaveFile(w);
-  ASSERT_EQ(write(out, file.data(), file.size()), static_cast<ssize_t>(file.size()));
-  close(out);
-  const int fd = OpenWaveFile(path);
-  ASSERT_GE(fd, 0);
-  unlink(path);  // the open handle is what is read
-  std::vector<unsigned char> window;
-  StreamAttributes a;
-  EXPECT_EQ(GetAttributes(fd, &window, &a), HeaderStatus::Ok);
-  EXPECT_EQ(a.dataOffset, 44u + 100008u);
-  EXPECT_EQ(a.lengthFrames, 100u);
-  Bytes frames(12);
-  EXPECT_EQ(ReadFrames(fd, a, 97, 5, frames.data()), 3u);  // whole frames, to the end
-  EXPECT_TRUE(frames == Slice(w.data, 388, 400));
-  close(fd);
-  EXPECT_EQ(OpenWaveFile("/dev/null"), -1);  // not a regular file
 }
 
 TEST(SampleDecode, ExtremesOfEachEncoding) {

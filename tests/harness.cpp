@@ -305,7 +305,8 @@ std::string Pieces(const Bytes& got, const std::vector<Sound>& sounds) {
 // A transcript holds sessions, each "$ ARGS" (DIR is the test directory, CAPTURE a device
 // recording to DIR/out.raw) with the steps it takes: "< LINE" types a line (DIR as in ARGS), "> TEXT" waits until
 // the output shows TEXT, "% wave NAME ..." and "% text NAME LINE" make a file, "% cp A B" writes A
-// over B, "% mv A B" and "% rm A" rename and remove, "% signal N" and "% sleep S". What the session did follows
+// over B, "% mv A B" and "% rm A" rename and remove, "% signal N", "% sleep S" and "% type TEXT"
+// (typed, with no line end). What the session did follows
 // its steps, whole: "= STATUS", what it printed, each line of standard error as "! LINE", and
 // "@ PIECES" when the capture device was opened. Steps before the first session, or after the
 // output of one, prepare the next; "% env NAME=value..." sets the sessions' environment (LC_ALL=C
@@ -366,6 +367,7 @@ void EndToEnd::Transcript(const std::string& name) {
     EXPECT_TRUE(word != "rm" || (words >> a && unlink(Path(a).c_str()) == 0)) << line;
     if (word == "signal" && words >> a && p) p->Signal(std::stoi(a));
     if (word == "sleep" && words >> a) usleep(static_cast<useconds_t>(std::stod(a) * 1e6));
+    if (word == "type" && p) p->Send(line.substr(7));  // no line end yet
   }
   finish();
   if (std::getenv("UPDATE_GOLDEN")) std::ofstream(path) << updated;

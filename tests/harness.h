@@ -61,6 +61,7 @@ class Process {
   bool Running();
   double Elapsed() const;                // seconds since the start
   Outcome Finish(double seconds = 20);   // closes the input; kills it after `seconds`
+  const std::string& Out() const { return out_; }
   size_t Mark() const { return mark_; }  // where the last WaitFor match ended in the output
   double ShownAt(size_t offset) const;   // when that byte of standard output arrived
 

@@ -2,6 +2,7 @@
 // and the picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -88,6 +89,7 @@ TEST(Seam, QuietSeamsAreSmooth) {
     EXPECT_FALSE(MeasureSeam(before, after).click);
   }
   EXPECT_FALSE(MeasureSeam({}, {1.0f}).click);  // no frame before: no step
+  EXPECT_EQ(MeasureSeam({0.0f}, {0.5f, 0.75f}).typical, 0.25f);  // one step around it
   EXPECT_TRUE(MeasureSeam({-1.0f}, {1.0f}).click);
 }
 
@@ -127,6 +129,24 @@ TEST(ZeroCrossing, SilenceHasNone) {
   const ChannelSamples silence = {std::vector<float>(1000, 0.0f), std::vector<float>(1000, 0.0f)};
   EXPECT_EQ(NearestUpwardCrossing(silence, 0, 500, 500), kNone);
   EXPECT_EQ(NearestUpwardCrossing({}, 0, 0, 10), kNone);
+}
+
+// Below zero for 300000 frames but for two upward crossings, read a window at a time.
+TEST(ZeroCrossing, FarCrossingsAreFoundAWindowAtATime) {
+  std::vector<float> s(300000, -0.5f);
+  for (int64_t at : {60000, 240000}) std::fill(s.begin() + at, s.begin() + at + 10, 0.5f);
+  int64_t most = 0;
+  const FrameReader read = [&](int64_t first, int64_t count) {
+    most = std::max(most, count);
+    return ChannelSamples{{s.begin() + first, s.begin() + std::min<int64_t>(first + count, 300000)}};
+  };
+  const struct {
+    int64_t point, reach;
+    std::optional<int64_t> want;
+  } kRows[] = {{150000, 90000, 60000}, {150000, 89999, kNone}, {170000, 80000, 240000}, {170000, 69999, kNone},
+               {0, kMax, 60000},       {300000, 60000, 240000}, {239990, 5, kNone}};
+  for (const auto& r : kRows) EXPECT_EQ(FindUpwardCrossing(r.point, r.reach, 300000, read), r.want) << r.point;
+  EXPECT_LE(most, 65537);  // never more than a window and the frame ahead of it
 }
 
 TEST(ZeroCrossing, FileEdgesAreNeverCrossings) {

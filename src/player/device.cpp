@@ -33,24 +33,21 @@ bool Check(int result, const char* what, DeviceError* error) {
   return false;
 }
 
-// The file's encoding, unless the device lacks 64-bit float: then the pass converts to 32-bit.
-SampleEncoding DeviceEncoding(snd_pcm_t* pcm, snd_pcm_hw_params_t* hw, SampleEncoding file) {
-  if (file == SampleEncoding::Float64 && snd_pcm_hw_params_test_format(pcm, hw, SND_PCM_FORMAT_FLOAT64_LE) < 0)
-    return SampleEncoding::Float32;
-  return file;
+// Sets the file's encoding, unless the device lacks 64-bit float: then 32-bit, which the pass converts to.
+int SetFormat(snd_pcm_t* pcm, snd_pcm_hw_params_t* hw, SampleEncoding file, Output* out) {
+  const bool narrow =
+      file == SampleEncoding::Float64 && snd_pcm_hw_params_test_format(pcm, hw, SND_PCM_FORMAT_FLOAT64_LE) < 0;
+  out->encoding = narrow ? SampleEncoding::Float32 : file;
+  return snd_pcm_hw_params_set_format(pcm, hw, AlsaFormat(out->encoding));
 }
 
 bool ConfigureHardware(snd_pcm_t* pcm, SampleEncoding encoding, Output* out, DeviceError* error) {
   snd_pcm_hw_params_t* hw;
   snd_pcm_hw_params_alloca(&hw);
   snd_pcm_uframes_t period = 4096, buffer = 16384;
-  if (!Check(snd_pcm_hw_params_any(pcm, hw), kHwParamsFailed, error) ||
-      !Check(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED), kHwParamsFailed,
-             error))
-    return false;
-  out->encoding = DeviceEncoding(pcm, hw, encoding);
-  return Check(snd_pcm_hw_params_set_format(pcm, hw, AlsaFormat(out->encoding)),
-               kSetFormatFailed, error) &&
+  return Check(snd_pcm_hw_params_any(pcm, hw), kHwParamsFailed, error) &&
+         Check(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED), kHwParamsFailed, error) &&
+         Check(SetFormat(pcm, hw, encoding, out), kSetFormatFailed, error) &&
          // always stereo: mono files are widened before they are written
          Check(snd_pcm_hw_params_set_channels(pcm, hw, 2), kHwParamsFailed, error) &&
          Check(snd_pcm_hw_params_set_rate_near(pcm, hw, &out->rate, nullptr), kHwParamsFailed,

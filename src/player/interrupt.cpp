@@ -48,7 +48,7 @@ void InitInterrupts() {
   struct sigaction now {};
   sigaction(SIGINT, nullptr, &now);
   ignoredAtStart = now.sa_handler == SIG_IGN;
-  if (wakePipe[0] < 0 && pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) wakePipe[0] = wakePipe[1] = -1;
+  if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) wakePipe[0] = wakePipe[1] = -1;
 }
 
 void CatchInterrupts() {

@@ -1,8 +1,9 @@
 // Ctrl-C during a pass that returns to the menu stops the sound, not the session.
 #pragma once
 
-// Notes at start-up whether the caller left interrupts ignored (a background
-// job): then they stay ignored throughout, and nothing below changes that.
+// Once, at start-up: notes whether the caller left interrupts ignored (a
+// background job): then they stay ignored throughout, and nothing below
+// changes that.
 void InitInterrupts();
 
 // Installs the handler: the first interrupt asks for a stop, a second one

@@ -44,32 +44,6 @@ bool Prepare(const Selection& sel, Source* source, int64_t minimum, Look* look) 
   return false;
 }
 
-uint64_t Distance(int64_t a, int64_t b) {
-  return a >= b ? static_cast<uint64_t>(a - b) : static_cast<uint64_t>(b - a);
-}
-
-// The nearest zero crossing going up within `reach` of `point`, read a window
-// at a time on each side, nearest first: a large nudge amount never holds
-// much of the file in memory.
-std::optional<int64_t> FindCrossing(const Look& look, int64_t point, int64_t reach) {
-  constexpr int64_t kWindow = 65536;
-  const int64_t length = LengthAsFrame(look.source->now.lengthFrames);
-  std::optional<int64_t> best;
-  for (int64_t near = 0; near <= reach && !best; near += kWindow) {
-    const int64_t far = std::min(reach, near + kWindow - 1);
-    for (const bool before : {true, false}) {
-      // the frames near..far away on this side, and the one ahead of them
-      const int64_t lo = std::max<int64_t>(before ? point - far - 1 : point + near - 1, 0);
-      const int64_t hi = std::min(before ? point - near : point + far, length - 1);
-      if (hi <= lo) continue;
-      const auto found = NearestUpwardCrossing(ReadDecoded(look, lo, hi - lo + 1), lo, point, far);
-      if (found && (!best || Distance(*found, point) < Distance(*best, point))) best = found;
-    }
-    if (point - near <= 0 && point + near >= length) break;  // past both ends of the file
-  }
-  return best;
-}
-
 void SayMoved(const char* which, int64_t from, int64_t to, uint64_t rate) {
   if (from == to) {
     std::printf("%s is at a zero crossing going up already.\n", which);
@@ -95,8 +69,10 @@ void SnapToCrossings(Session* session, Source* source) {
   if (!Prepare(session->selection, source, 1, &look)) return;
   const uint64_t rate = source->now.sampleRate;
   const int64_t reach = session->nudgeFrames;
-  const auto start = FindCrossing(look, look.start, reach);
-  const auto stop = FindCrossing(look, look.end, reach);
+  const int64_t length = LengthAsFrame(source->now.lengthFrames);
+  const FrameReader read = [&look](int64_t first, int64_t count) { return ReadDecoded(look, first, count); };
+  const auto start = FindUpwardCrossing(look.start, reach, length, read);
+  const auto stop = FindUpwardCrossing(look.end, reach, length, read);
   Selection& sel = session->selection;
   // the start stays before the stop, whichever of them moves
   if (!start) {

@@ -88,7 +88,7 @@ void AppendBraille(const std::vector<Reach>& dots, int row, int column, std::str
 // A character holds three heights: ' at the top, - in the middle, . at the
 // bottom; where the wave passes through more than one of them, a :.
 void AppendAscii(const std::vector<Reach>& dots, int row, int column, std::string* out) {
-  static const char kMark[3] = {'\'', '-', '.'};
+  static const char kMark[] = "'-.";
   int lit = 0, which = 0;
   for (int d = 0; d < 3; ++d) {
     if (Lit(dots[static_cast<size_t>(column)], 3 * row + d)) {

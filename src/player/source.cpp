@@ -8,12 +8,14 @@
 
 namespace {
 
+int64_t Nanoseconds(const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+
 // Reads the header from the open handle, noting when the file was as read.
 HeaderStatus ReadHeader(Source* s) {
   struct stat st;
   if (fstat(s->file.Get(), &st) != 0) return HeaderStatus::Unreadable;
   s->size = st.st_size;
-  s->modified = st.st_mtim;
+  s->modified = Nanoseconds(st.st_mtim);
   return GetAttributes(s->file.Get(), &s->window, &s->now);
 }
 
@@ -24,7 +26,7 @@ bool Load(const std::string& path, Source* s, bool untilSaved) {
   UniqueFd previous = std::move(s->file);
   const StreamAttributes previousHeader = s->now;
   const off_t previousSize = s->size;
-  const timespec previousModified = s->modified;
+  const int64_t previousModified = s->modified;
   s->file.Reset(OpenWaveFile(path.c_str()));
   const HeaderStatus status = s->file.Valid() ? ReadHeader(s) : HeaderStatus::Unreadable;
   if (untilSaved && (status != HeaderStatus::Ok || !s->now.hasFormat)) {
@@ -107,8 +109,7 @@ bool FollowSaves(Source* s) {
 bool RecheckUnderPass(Source* s, Selection* selection) {
   struct stat st;
   if (fstat(s->file.Get(), &st) != 0 ||
-      (st.st_size == s->size && st.st_mtim.tv_sec == s->modified.tv_sec &&
-       st.st_mtim.tv_nsec == s->modified.tv_nsec))
+      (st.st_size == s->size && Nanoseconds(st.st_mtim) == s->modified))
     return false;
   const uint64_t previousLength = s->complete ? s->now.lengthFrames : 0;
   s->complete = ReadHeader(s) == HeaderStatus::Ok && s->now.hasFormat;

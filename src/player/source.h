@@ -1,7 +1,6 @@
 // The wave file being played: opened by name for each pass, its header read
 // from that same handle, so that header and audio always come from one file.
 #pragma once
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -19,8 +18,8 @@ struct Source {
   SampleEncoding encoding = SampleEncoding::S16;
   UniqueFd file;
   std::vector<unsigned char> window;  // the header's bytes, read once per pass
-  off_t size = 0;                     // the file's size and change time when its
-  timespec modified{};                // header was read
+  off_t size = 0;                     // the file's size and change time (ns) when
+  int64_t modified = 0;               // its header was read
   Watch watch;                        // in follow mode, saves of the file
 };
 
@@ -34,7 +33,7 @@ void OpenSource(const std::string& path, Source* source);
 // the file. A missing file or data chunk ends it with status 2, unless
 // `untilSaved` (a pass for a save): then false says that the file is not whole
 // yet, and nothing changes.
-bool ReopenSource(Source* source, Selection* selection, bool untilSaved = false);
+bool ReopenSource(Source* source, Selection* selection, bool untilSaved);
 
 // Between passes, for a look at the audio: opens the file by name again into
 // `file`. False, after a line that says why, when it is gone or no longer as

@@ -42,3 +42,21 @@ std::optional<int64_t> NearestUpwardCrossing(const ChannelSamples& frames, int64
   }
   return best;
 }
+
+std::optional<int64_t> FindUpwardCrossing(int64_t point, int64_t reach, int64_t length, const FrameReader& read) {
+  constexpr int64_t kWindow = 65536;
+  std::optional<int64_t> best;
+  for (int64_t near = 0; near <= reach && !best; near += kWindow) {
+    const int64_t far = std::min(reach, near + kWindow - 1);
+    for (const bool before : {true, false}) {
+      // the frames near..far away on this side, and the one ahead of them
+      const int64_t lo = std::max<int64_t>(before ? point - far - 1 : point + near - 1, 0);
+      const int64_t hi = std::min(before ? point - near : point + far, length - 1);
+      if (hi <= lo) continue;
+      const auto found = NearestUpwardCrossing(read(lo, hi - lo + 1), lo, point, far);
+      if (found && (!best || Distance(*found, point) < Distance(*best, point))) best = found;
+    }
+    if (point - near <= 0 && point + near >= length) break;  // past both ends of the file
+  }
+  return best;
+}

@@ -1,6 +1,7 @@
 // Where a signal crosses zero going up: the points a loop can join without a step.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "wave/sample_decode.h"
@@ -14,3 +15,11 @@
 // none lies in reach. A negative reach looks at `point` alone.
 std::optional<int64_t> NearestUpwardCrossing(const ChannelSamples& frames, int64_t first,
                                              int64_t point, int64_t reach);
+
+// Frames [first, first + count) of a file, decoded; fewer at its end.
+using FrameReader = std::function<ChannelSamples(int64_t first, int64_t count)>;
+
+// As NearestUpwardCrossing, in a file of `length` frames read through `read` a
+// window at a time on each side, nearest first: a large reach never holds much
+// of the file in memory.
+std::optional<int64_t> FindUpwardCrossing(int64_t point, int64_t reach, int64_t length, const FrameReader& read);

@@ -102,13 +102,14 @@ TEST_F(Paced, CtrlCBringsTheMenuBackAtOnce) {
   auto p = Start({Recording("out.raw"), Wave(w)});
   ASSERT_TRUE(p->WaitFor(kMenuEnd));
   p->Send("l 1000 p\n");
-  for (useconds_t delay : {200000, 500000, 900000}) {
+  // in a loop, while a write waits for room; and in a single pass's tail, all of it written
+  for (useconds_t delay : {200000, 500000, 300000}) {
     ASSERT_TRUE(p->WaitFor("Playing..."));
     usleep(delay);
     const double sent = p->Signal(SIGINT);
     ASSERT_TRUE(p->WaitFor(kMenuEnd, 5));
     EXPECT_LE(p->ShownAt(p->Mark() - 1) - sent, 0.15) << delay / 1000 << " ms into the pass";
-    p->Send(delay < 900000 ? "p\n" : "l 1 p\n");
+    p->Send(delay == 500000 ? "l 1 p\n" : "p\n");
   }
   ASSERT_TRUE(p->WaitFor("Playing...") && p->WaitFor(kMenuEnd, 10));
   p->Send("x\n");
@@ -171,6 +172,12 @@ TEST_F(Paced, ASaveRestartsALongLoopAtOnce) {
     const double saved = Save(p.get(), Layout(8000, 2, 16, 8000, byRename ? 2 : 3), byRename);
     ASSERT_TRUE(p->WaitFor("Playing...\nstart = 0.00 sec\nstop  = 1.00 sec\n\nLoops remaining: 999\n", 5));
     EXPECT_LE(p->ShownAt(p->Mark() - 1) - saved, 0.1) << (byRename ? "by rename" : "in place");
+    // on a line of its own, under a clock line or after an empty one
+    const std::string before = p->Out().substr(0, p->Out().rfind("Playing...", p->Mark()));
+    EXPECT_TRUE(before.size() > 4 && (before.substr(before.size() - 4) == "sec\n" || before.substr(before.size() - 2) == "\n\n"));
+    // the old sound was dropped: the new one is taken at once
+    ASSERT_TRUE(p->WaitFor("\rclock = 0.00 sec", 5));
+    EXPECT_LE(p->ShownAt(p->Mark() - 1) - saved, 0.2) << (byRename ? "by rename" : "in place");
   }
   p->Signal(SIGINT);
   ASSERT_TRUE(p->WaitFor(kMenuEnd, 5));
@@ -189,17 +196,18 @@ TEST_F(Paced, ASaveRestartsALongLoopAtOnce) {
 }
 
 TEST_F(Paced, AFileRewrittenUnderAPassIsNeverPlayedThroughItsOldLayout) {
-  // follow off: a new depth ends the run; a chunk put before the audio is skipped. The pass
-  // lasts 11 periods, of which the device holds 4: the change is met by the rest.
+  // follow off: a new depth ends the run, even in a file of the same size; a chunk put before
+  // the audio is skipped. The pass lasts 11 periods, of which the device holds 4: the change is
+  // met by the rest.
   const WaveLayout first = Layout(44100, 2, 16, 44100);
   WaveLayout listed = first;
   listed.before = Chunk("LIST", Bytes(30, 'L'));
-  for (const WaveLayout& now : {Layout(44100, 2, 24, 44100), listed}) {
+  for (const WaveLayout& now : {Layout(44100, 1, 32, 44100), listed}) {
     auto p = Start({Recording("out.raw"), Wave(first), "0", "0", "px"});
     ASSERT_TRUE(p->WaitFor("clock = 0.00"));
     Save(p.get(), now, false);
     const Outcome o = p->Finish(5);
-    if (now.bits == 24) {
+    if (now.bits == 32) {
       EXPECT_EQ(o.status, 1);
       EXPECT_NE(o.out.find("\nWARNING: Wavefile bit depth has changed!  Restart the program.\n"),
                 std::string::npos) << o.out;

@@ -35,4 +35,12 @@ TEST_F(Playback, FilesMadeBySoxMatchSoxAndAplay) {
   EXPECT_TRUE(Read("out.raw") == Repeat(Widen(Read("m16.raw"), 2), 2));
 }
 
+// The line that ends a run comes after what the console already showed.
+TEST_F(Playback, AnErrorLineComesLast) {
+  Write("a.wav", WaveFile(Layout(8000, 2, 16, 800)));
+  Shell("'" ZUVAROZA_BIN "' \"file:'/dev/full',raw\" a.wav 0 0 px >both.txt 2>&1; test $? = 1");
+  EXPECT_TRUE(Read("both.txt") == Text("Playing...\nstart = 0.00 sec\nstop  = 0.10 sec\n\rclock = 0.00 sec\n"
+                                       "Unable to write to pcm device: No space left on device\n"));
+}
+
 }  // namespace

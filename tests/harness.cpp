@@ -17,7 +17,7 @@
 
 Bytes Le(uint64_t v, int n) {
   Bytes b;
-  for (int i = 0; i < n; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
+  for (int i = 0; i < n; ++i) b.push_back(static_cast<unsigned char>(i < 8 ? v >> (8 * i) : 0));
   return b;
 }
 

@@ -1,6 +1,5 @@
 // Through a private sound server, in real time: a pass lasts as long as its sound, a stop is
 // at once, an underrun is recovered, a lost server is reported, and saves restart a pass.
-#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -25,13 +24,9 @@ class Paced : public EndToEnd {
   }
   // Saves `w` over the file, in place or by renaming a new file onto it; returns when.
   double Save(Process* p, const WaveLayout& w, bool byRename) {
-    const Bytes b = WaveFile(w);
-    const int fd = open(Path(byRename ? "new.tmp" : "a.wav").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    EXPECT_EQ(write(fd, b.data(), b.size()), static_cast<ssize_t>(b.size()));
-    double at = p->Elapsed();
-    close(fd);
-    if (byRename) at = p->Elapsed(), std::rename(Path("new.tmp").c_str(), Path("a.wav").c_str());
-    return at;
+    Write(byRename ? "new.tmp" : "a.wav", WaveFile(w));
+    EXPECT_TRUE(!byRename || std::rename(Path("new.tmp").c_str(), Path("a.wav").c_str()) == 0);
+    return p->Elapsed();
   }
 };
 

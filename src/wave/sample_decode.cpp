@@ -1,5 +1,6 @@
 #include "wave/sample_decode.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -21,7 +22,7 @@ float SignedFraction(uint64_t v, int bits) {
 
 float Clamped(double x) {
   if (std::isnan(x)) return 0.0f;
-  return static_cast<float>(x < -1.0 ? -1.0 : x > 1.0 ? 1.0 : x);
+  return static_cast<float>(std::clamp(x, -1.0, 1.0));
 }
 
 // G.711 A-law: the even bits travel inverted; three bits of segment, four of

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -17,15 +18,11 @@ struct Window {
 };
 
 // First even offset in 2..kLastProbe holding `id` wholly inside the file.
-bool FindId(const Window& w, const char* id, uint64_t* pos) {
+std::optional<uint64_t> FindId(const Window& w, const char* id) {
   const size_t len = std::strlen(id);
-  for (uint64_t off = 2; off <= kLastProbe && off + len <= w.n; off += 2) {
-    if (std::memcmp(w.bytes + off, id, len) == 0) {
-      *pos = off;
-      return true;
-    }
-  }
-  return false;
+  for (uint64_t off = 2; off <= kLastProbe && off + len <= w.n; off += 2)
+    if (std::memcmp(w.bytes + off, id, len) == 0) return off;
+  return std::nullopt;
 }
 
 // The little-endian field of `len` bytes at `pos`, with bytes past what was
@@ -60,9 +57,8 @@ uint64_t DataSize(const Window& w, uint64_t dataPos) {
   if (size != kSizeUnknown) return size;
   // "data" was found, so the first four bytes were read
   const bool rf64 = std::memcmp(w.bytes, "RF64", 4) == 0 || std::memcmp(w.bytes, "BW64", 4) == 0;
-  uint64_t ds64Pos = 0;
-  if (rf64 && FindId(w, "ds64", &ds64Pos)) return Field(w, ds64Pos + 16, 8);  // past the RIFF size
-  return UINT64_MAX;
+  const auto ds64 = rf64 ? FindId(w, "ds64") : std::nullopt;
+  return ds64 ? Field(w, *ds64 + 16, 8) : UINT64_MAX;  // past the RIFF size
 }
 
 }  // namespace
@@ -70,16 +66,13 @@ uint64_t DataSize(const Window& w, uint64_t dataPos) {
 bool ScanWaveHeader(const unsigned char* bytes, size_t n, uint64_t fileSize, StreamAttributes* attrs) {
   const Window w{bytes, n, fileSize};
   StreamAttributes a;
-  uint64_t fmtPos = 0;
-  a.hasFormat = FindId(w, "fmt", &fmtPos);
-  if (a.hasFormat) ReadFormat(w, fmtPos, &a);
-  uint64_t dataPos = 0;
-  if (!FindId(w, "data", &dataPos)) {
-    *attrs = a;
-    return false;
-  }
-  a.dataOffset = dataPos + 8;
-  const uint64_t size = DataSize(w, dataPos);
+  const auto fmt = FindId(w, "fmt"), data = FindId(w, "data");
+  a.hasFormat = fmt.has_value();
+  if (fmt) ReadFormat(w, *fmt, &a);
+  *attrs = a;
+  if (!data) return false;
+  a.dataOffset = *data + 8;
+  const uint64_t size = DataSize(w, *data);
   const uint64_t present = a.dataOffset < fileSize ? fileSize - a.dataOffset : 0;
   const uint64_t frameBytes = FrameBytes(a);
   if (frameBytes != 0) a.lengthFrames = std::min(size, present) / frameBytes;

@@ -46,4 +46,13 @@ TEST_F(Interrupt, StopsAPassThatReturnsToTheMenu) {
   EXPECT_EQ(q.Finish().status, 0);
 }
 
+// Waiting in the menu, following saves, costs no time.
+TEST_F(Interrupt, TheMenuWaitsWithoutSpinning) {
+  Process p({"-f", "null", Write("a.wav", WaveFile(Layout(8000, 2, 16, 800)))});
+  ASSERT_TRUE(Shows(&p, {kMenuEnd}));
+  usleep(1000000);
+  p.Send("x\n");
+  EXPECT_LE(p.Finish().cpuSeconds, 0.1);
+}
+
 }  // namespace

@@ -40,6 +40,7 @@ TEST_F(Paced, APassLastsAsLongAsItsSound) {
   EXPECT_TRUE(Read("out.raw") == w.data);
   EXPECT_GE(o.seconds, 2.0);  // sooner, and the end of the sound was cut off
   EXPECT_LE(o.seconds, aplay.seconds + 0.25) << "aplay took " << aplay.seconds;
+  EXPECT_LE(o.cpuSeconds, 0.25);  // it waits for the device, never spins
 
   // the menu is back only when the sound has been heard
   Wave(Layout(44100, 2, 16, 44100));

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 
 #include "app/help.h"
@@ -45,35 +46,34 @@ bool PromptForFile(PlayArgs* args) {
 }
 
 // Reads the options, which come before the first positional argument ("--"
-// ends them). Returns the index of the first positional argument, or -1 when
-// the program is to end with `*status`.
-int ReadOptions(int argc, char** argv, PlayArgs* args, int* status) {
-  int i = 1;
-  for (; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--") return i + 1;
+// ends them), and sets `*first` to that argument's index. Returns the exit
+// status when an option ends the program.
+std::optional<int> ReadOptions(int argc, char** argv, PlayArgs* args, int* first) {
+  for (*first = 1; *first < argc; ++*first) {
+    const std::string arg = argv[*first];
+    if (arg == "--") {
+      ++*first;
+      break;
+    }
     if (arg == "-f" || arg == "--follow") {
       args->follow = true;
     } else if (arg == "-h" || arg == "--help") {
       Help();
       Usage();
-      *status = 0;
-      return -1;
+      return 0;
     } else if (arg == "--version") {
       Version();
-      *status = 0;
-      return -1;
+      return 0;
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "Unknown option: %s\n", arg.c_str());
       std::fflush(stdout);
       Usage();
-      *status = 1;
-      return -1;
+      return 1;
     } else {
       break;
     }
   }
-  return i;
+  return std::nullopt;
 }
 
 // A program started with a standard stream closed would hand that descriptor
@@ -81,7 +81,7 @@ int ReadOptions(int argc, char** argv, PlayArgs* args, int* status) {
 void OpenStandardStreams() {
   for (int fd = 0; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    const int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    const int null = open("/dev/null", O_RDWR);
     if (null != fd) std::_Exit(1);  // nowhere safe to read or write
   }
 }
@@ -93,9 +93,8 @@ int main(int argc, char** argv) {
   // the character set only, for the seam's picture: numbers keep their "C" form
   std::setlocale(LC_CTYPE, "");
   PlayArgs args;
-  int status = 0;
-  const int first = ReadOptions(argc, argv, &args, &status);
-  if (first < 0) return status;
+  int first;  // set by ReadOptions
+  if (const std::optional<int> status = ReadOptions(argc, argv, &args, &first)) return *status;
   char** arg = argv + first - 1;  // arg[1] is the first positional argument
   const int n = argc - first;
   if (n >= 1 && std::string(arg[1]) != "d") args.deviceName = arg[1];

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -92,6 +93,7 @@ Process::Process(const std::string& program, const Strings& args, const Strings&
   if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) std::abort();
   pid_ = fork();
   if (pid_ == 0) {  // the test is one thread: the child may set its environment
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // a test killed by its timeout takes its children along
     for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
     const int logFd = log.empty() ? -1 : open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     dup2(logFd < 0 ? in[0] : open("/dev/null", O_RDONLY), 0);

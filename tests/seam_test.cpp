@@ -91,6 +91,7 @@ TEST(Seam, QuietSeamsAreSmooth) {
   EXPECT_FALSE(MeasureSeam({}, {1.0f}).click);  // no frame before: no step
   EXPECT_EQ(MeasureSeam({0.0f}, {0.5f, 0.75f}).typical, 0.25f);  // one step around it
   EXPECT_TRUE(MeasureSeam({-1.0f}, {1.0f}).click);
+  EXPECT_FALSE(MeasureSeam({0.0f, 0.25f}, {1.0f, 1.25f}).click);  // exactly three typical steps
 }
 
 constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
@@ -129,6 +130,8 @@ TEST(ZeroCrossing, SilenceHasNone) {
   const ChannelSamples silence = {std::vector<float>(1000, 0.0f), std::vector<float>(1000, 0.0f)};
   EXPECT_EQ(NearestUpwardCrossing(silence, 0, 500, 500), kNone);
   EXPECT_EQ(NearestUpwardCrossing({}, 0, 0, 10), kNone);
+  const FrameReader quiet = [](int64_t, int64_t count) { return ChannelSamples{std::vector<float>(count, 0.0f)}; };
+  EXPECT_EQ(FindUpwardCrossing(5, kMax, 10, quiet), kNone);  // at once, past both ends
 }
 
 // Below zero for 300000 frames but for two upward crossings, read a window at a time.
@@ -138,6 +141,7 @@ TEST(ZeroCrossing, FarCrossingsAreFoundAWindowAtATime) {
   int64_t most = 0;
   const FrameReader read = [&](int64_t first, int64_t count) {
     most = std::max(most, count);
+    EXPECT_LE(first + count, 300000);  // never past the end of the file
     return ChannelSamples{{s.begin() + first, s.begin() + std::min<int64_t>(first + count, 300000)}};
   };
   const struct {

@@ -110,6 +110,7 @@ TEST(SampleFormat, EncodingOfEachSampleAndContainer) {
       {3, 2, 32, 8, E::U8, "32-bit samples in 8-byte containers in format 3."},
       {3, 2, 24, 4, E::U8, "24-bit samples in 4-byte containers in format 3."},
       {7, 2, 8, 2, E::U8, "8-bit samples in 2-byte containers in format 7."},
+      {6, 2, 8, 2, E::U8, "8-bit samples in 2-byte containers in format 6."},
       {1, 0, 16, 2, E::U8, "0 channels (mono and stereo play)."}, {1, 6, 16, 2, E::U8, "6 channels (mono and stereo play)."},
   };
   for (const auto& r : kRows) {

@@ -53,7 +53,6 @@ void InitInterrupts() {
 
 void CatchInterrupts() {
   if (ignoredAtStart) return;
-  Forget();
   Install(OnInterrupt);
 }
 

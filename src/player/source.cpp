@@ -106,17 +106,15 @@ bool FollowSaves(Source* s) {
   return false;
 }
 
-bool RecheckUnderPass(Source* s, Selection* selection) {
+void RecheckUnderPass(Source* s, Selection* selection) {
   struct stat st;
   if (fstat(s->file.Get(), &st) != 0 ||
       (st.st_size == s->size && Nanoseconds(st.st_mtim) == s->modified))
-    return false;
+    return;
   const uint64_t previousLength = s->complete ? s->now.lengthFrames : 0;
   s->complete = ReadHeader(s) == HeaderStatus::Ok && s->now.hasFormat;
-  if (!s->complete) {
+  if (s->complete)
+    Compare(s, selection, previousLength, "\n");
+  else
     s->now.lengthFrames = 0;
-    return true;
-  }
-  Compare(s, selection, previousLength, "\n");
-  return true;
 }

@@ -47,5 +47,5 @@ bool FollowSaves(Source* source);
 // During a pass, once a period: when the open file's size or change time
 // moved, reads its header again and checks it as before a pass, so that no
 // byte plays through a stale layout. A header not yet whole (a rewrite caught
-// half way) leaves nothing to play until it is. True when the header was read.
-bool RecheckUnderPass(Source* source, Selection* selection);
+// half way) leaves nothing to play until it is.
+void RecheckUnderPass(Source* source, Selection* selection);

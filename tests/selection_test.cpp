@@ -20,6 +20,7 @@ TEST(Selection, ArithmeticSaturates) {
   EXPECT_EQ(FramesFromSeconds(44100, NAN), 0);
   EXPECT_EQ(InFrameFor(100, 900, -1e30f), 0);
   EXPECT_EQ(OutFrameFor(100, 900, -1e30f), 900);
+  EXPECT_EQ(OutFrameFor(1, 900, -9223372036854775808.0f), kMin);  // -2^63 still fits
 }
 
 }  // namespace

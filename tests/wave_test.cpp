@@ -1,10 +1,13 @@
 // The header scan on built byte images, the encoding chosen for a header, and the decoding
 // of samples for the seam tools.
+#include <unistd.h>
+
 #include <functional>
 
 #include "harness.h"
 #include "wave/sample_decode.h"
 #include "wave/sample_format.h"
+#include "wave/wave_file.h"
 #include "wave/wave_header.h"
 
 namespace {
@@ -92,6 +95,20 @@ TEST(WaveHeader, ContainerFromTheBlockAlign) {
     EXPECT_EQ(a.bytesPerSample, r.bytes) << r.channels << "/" << r.bits << "/" << r.blockAlign;
     EXPECT_EQ(a.lengthFrames, 480 / (r.bytes * r.channels));
   }
+}
+
+using WaveFileRead = EndToEnd;  // for its temporary directory
+
+// A file cut short since its header was read gives the whole frames still there.
+TEST_F(WaveFileRead, ReadsEndWhereTheFileEnds) {
+  const Bytes b = Slice(WaveFile(Layout(8000, 2, 16, 10)), 0, 44 + 4 * 8 + 3);
+  const int fd = OpenWaveFile(Write("a.wav", b).c_str());
+  std::vector<unsigned char> window, out(4 * 20);
+  StreamAttributes a;
+  ASSERT_EQ(GetAttributes(fd, &window, &a), HeaderStatus::Ok);
+  EXPECT_EQ(ReadFrames(fd, a, 5, 20, out.data()), 3u);
+  EXPECT_TRUE(Bytes(out.begin(), out.begin() + 12) == Slice(b, 64, 76));
+  close(fd);
 }
 
 TEST(SampleFormat, EncodingOfEachSampleAndContainer) {

@@ -66,7 +66,6 @@ std::optional<int> ReadOptions(int argc, char** argv, PlayArgs* args, int* first
       return 0;
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "Unknown option: %s\n", arg.c_str());
-      std::fflush(stdout);
       Usage();
       return 1;
     } else {

@@ -65,17 +65,16 @@ uint64_t DataSize(const Window& w, uint64_t dataPos) {
 
 bool ScanWaveHeader(const unsigned char* bytes, size_t n, uint64_t fileSize, StreamAttributes* attrs) {
   const Window w{bytes, n, fileSize};
-  StreamAttributes a;
+  StreamAttributes& a = *attrs;
+  a = StreamAttributes();
   const auto fmt = FindId(w, "fmt"), data = FindId(w, "data");
   a.hasFormat = fmt.has_value();
   if (fmt) ReadFormat(w, *fmt, &a);
-  *attrs = a;
   if (!data) return false;
   a.dataOffset = *data + 8;
   const uint64_t size = DataSize(w, *data);
   const uint64_t present = a.dataOffset < fileSize ? fileSize - a.dataOffset : 0;
   const uint64_t frameBytes = FrameBytes(a);
   if (frameBytes != 0) a.lengthFrames = std::min(size, present) / frameBytes;
-  *attrs = a;
   return true;
 }

@@ -164,10 +164,11 @@ TEST_F(Paced, ASaveRestartsALongLoopAtOnce) {
   ASSERT_TRUE(p->WaitFor(kMenuEnd));
   p->Send("l 1000 p\n");
   ASSERT_TRUE(p->WaitFor("Playing..."));
+  const std::string restarted = "Playing...\nstart = 0.00 sec\nstop  = 1.00 sec\n";
   for (bool byRename : {false, true, false}) {
     usleep(300000);
     const double saved = Save(p.get(), Layout(8000, 2, 16, 8000, byRename ? 2 : 3), byRename);
-    ASSERT_TRUE(p->WaitFor("Playing...\nstart = 0.00 sec\nstop  = 1.00 sec\n\nLoops remaining: 999\n", 5));
+    ASSERT_TRUE(p->WaitFor(restarted + "\nLoops remaining: 999\n", 5));
     EXPECT_LE(p->ShownAt(p->Mark() - 1) - saved, 0.1) << (byRename ? "by rename" : "in place");
     // on a line of its own, under a clock line or after an empty one
     const std::string before = p->Out().substr(0, p->Out().rfind("Playing...", p->Mark()));
@@ -176,7 +177,6 @@ TEST_F(Paced, ASaveRestartsALongLoopAtOnce) {
     ASSERT_TRUE(p->WaitFor("\rclock = 0.00 sec", 5));
     EXPECT_LE(p->ShownAt(p->Mark() - 1) - saved, 0.2) << (byRename ? "by rename" : "in place");
   }
-  const std::string restarted = "Playing...\nstart = 0.00 sec\nstop  = 1.00 sec\n";
   {  // a rewrite caught half way waits for its save, and then restarts the pass
     const Bytes next = WaveFile(Layout(8000, 2, 16, 8000, 4));
     std::ofstream f(Path("a.wav"), std::ios::binary);

@@ -4,11 +4,12 @@
 # e.g.  bash scripts/setup.sh clang   or   ZUVAROZA_EXTRA_PACKAGES="clang lld" bash scripts/setup.sh
 # alsa-utils (aplay) and sox are used by the tests to check and make sound files; the tests that
 # play in real time start their own PulseAudio server (pulseaudio, pactl and parec from
-# pulseaudio-utils) and reach it through ALSA's pulse plugin (libasound2-plugins).
+# pulseaudio-utils) and reach it through ALSA's pulse plugin (libasound2-plugins). The end-to-end
+# cases are run by lit and checked by FileCheck (llvm-14-tools), with a driver in python3.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libasound2-dev libgtest-dev alsa-utils sox
-  pulseaudio pulseaudio-utils libasound2-plugins)
+  pulseaudio pulseaudio-utils libasound2-plugins llvm-14-tools python3)
 read -r -a extra <<<"${ZUVAROZA_EXTRA_PACKAGES:-}"
 packages+=("${extra[@]}" "$@")
 

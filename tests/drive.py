@@ -1,15 +1,16 @@
 #!/usr/bin/env python3
 # Runs a program with steps a shell pipe cannot take, and prints a log for FileCheck.
 #
-#   drive.py [--server pulse] [--steps FILE:PREFIX] [--timeout S] PROGRAM [ARG...]
+#   drive.py [--server pulse|pipewire] [--steps FILE:PREFIX] [--timeout S] PROGRAM [ARG...]
 #
 # Without --steps the program reads the driver's standard input. The log: what the program printed
 # ("\r" for a carriage return), each line of its standard error as "! LINE", then "= STATUS" (or
 # "= signal N", "= timeout"), then one line per check step, in order.
 #
-# --server pulse starts a private PulseAudio server with a null sink (it paces like a sound card),
-# for the program and the steps, in a directory of its own; the device paced_file:'PATH' records
-# every byte into PATH and plays it on. The server is stopped by its PID; $SERVER holds it.
+# --server starts a private PulseAudio or PipeWire server with a null sink (it paces like a sound
+# card), for the program and the steps, in a directory of its own; its ALSA device is named as the
+# server is, and paced_file:'PATH' records every byte into PATH and plays it on. The server is
+# stopped by its PID; $SERVER holds it.
 #
 # Steps are the lines "PREFIX> STEP ; STEP..." of FILE, taken in turn (texts may hold \n and \r):
 #   wait TEXT            until the output shows TEXT after the last match (10 s at most)
@@ -25,7 +26,7 @@
 # A step may begin with @LABEL: its time (for wait, when the text came) and the program's CPU
 # time then are kept under LABEL; "end" is when the program ended. Checks print "in time",
 # "idle", or what went wrong ("LATE 0.034 s", "EARLY", "BUSY").
-import argparse, ctypes, os, shutil, signal, subprocess, sys, tempfile, threading, time
+import argparse, ctypes, os, shutil, signal, socket, subprocess, sys, tempfile, threading, time
 
 def dies_with_us():  # a test ended by its timeout leaves nothing playing
     ctypes.CDLL(None).prctl(1, signal.SIGKILL)
@@ -57,42 +58,79 @@ def until(test, seconds=10):
     return True
 
 
-def start_server(env):
-    home = tempfile.mkdtemp(prefix="zuvaroza-pulse-")  # short: the socket's path has a limit
-    env.update(HOME=home, XDG_RUNTIME_DIR=home, PULSE_RUNTIME_PATH=home, PULSE_SERVER=f"unix:{home}/native")
-    with open(home + "/.asoundrc", "w") as f:
-        f.write('pcm.paced_file { @args [ FILE ] @args.FILE { type string }\n'
-                '  type file slave.pcm "pulse" file $FILE format "raw" }\n')
-    log = open(home + "/log", "w")
-    run = lambda *a: subprocess.run(a, env=env, capture_output=True, text=True)
-    server = subprocess.Popen(["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-                               "-L", "module-null-sink sink_name=nul", "-L", "module-native-protocol-unix"],
-                              env=env, stdout=log, stderr=log, preexec_fn=dies_with_us)
+PIPEWIRE_ALSA = "/opt/zuvaroza/pipewire-alsa/alsa.conf"  # PipeWire's ALSA plugin, unpacked by scripts/setup.sh
+PIPEWIRE_CONF = {  # a null sink drives the graph in real time; wireplumber links streams to it, and finds no devices
+    "pipewire/pipewire.conf.d/sink.conf": "context.objects = [ { factory = adapter args = { factory.name = "
+    "support.null-audio-sink node.name = nul media.class = Audio/Sink audio.position = [ FL FR ] priority.driver = 1 } } ]",
+    "wireplumber/main.lua.d/60-off.lua": "alsa_monitor.enabled = false v4l2_monitor.enabled = false "
+    "libcamera_monitor.enabled = false",
+    "wireplumber/bluetooth.lua.d/60-off.lua": "bluez_monitor.enabled = false"}
+
+
+def listening(path):
+    with socket.socket(socket.AF_UNIX) as s:
+        return s.connect_ex(path) == 0
+
+
+def start_pulse(home, env, spawn, run):
+    env.update(PULSE_RUNTIME_PATH=home, PULSE_SERVER=f"unix:{home}/native")
+    server = spawn("pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+                   "-L", "module-null-sink sink_name=nul", "-L", "module-native-protocol-unix")
     # An idle null sink renders 2 s blocks, so a new stream would start up to 2 s late. A reader
     # on its monitor with a 20 ms latency keeps the blocks short; suspending and resuming the sink
     # then restarts its clock, so even the first stream starts at once, as on a sound card.
-    listener = None
     if until(lambda: run("pactl", "info").returncode == 0):
-        listener = subprocess.Popen(["parec", "-d", "nul.monitor", "--latency-msec=20"], env=env,
-                                    stdout=subprocess.DEVNULL, stderr=log, preexec_fn=dies_with_us)
-    if not listener or not until(lambda: run("pactl", "list", "short", "source-outputs").stdout.strip()) \
-            or run("pactl", "suspend-sink", "nul", "1").returncode or run("pactl", "suspend-sink", "nul", "0").returncode:
-        sys.exit("drive.py: could not start a private PulseAudio server (scripts/setup.sh installs pulseaudio, "
-                 f"pulseaudio-utils and libasound2-plugins); its log:\n{open(home + '/log').read()}")
+        spawn("parec", "-d", "nul.monitor", "--latency-msec=20", out=subprocess.DEVNULL)
+        if until(lambda: run("pactl", "list", "short", "source-outputs").stdout.strip()) and \
+                not run("pactl", "suspend-sink", "nul", "1").returncode and not run("pactl", "suspend-sink", "nul", "0").returncode:
+            return server
+
+
+def start_pipewire(home, env, spawn, run):
+    for name, text in PIPEWIRE_CONF.items():
+        os.makedirs(os.path.dirname(f"{home}/{name}"), exist_ok=True)
+        with open(f"{home}/{name}", "w") as f:
+            f.write(text + "\n")
+    env.update(PIPEWIRE_RUNTIME_DIR=home, XDG_CONFIG_HOME=home, DBUS_SESSION_BUS_ADDRESS=f"unix:path={home}/bus",
+               ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:" + PIPEWIRE_ALSA)
+    # each starts when the one before it listens: wireplumber ends at once without a session bus or pipewire
+    spawn("dbus-daemon", "--session", "--nofork", "--address=" + env["DBUS_SESSION_BUS_ADDRESS"])
+    server = os.path.exists(PIPEWIRE_ALSA) and until(lambda: listening(home + "/bus")) and spawn("pipewire")
+    if server and until(lambda: listening(home + "/pipewire-0")):
+        spawn("wireplumber")
+        if until(lambda: "nul:playback_FR" in run("pw-link", "-i").stdout
+                 and '"nul"' in run("pw-metadata", "0", "default.audio.sink").stdout):
+            return server
+
+
+def start_server(kind, env):
+    home = tempfile.mkdtemp(prefix=f"zuvaroza-{kind}-")  # short: the socket's path has a limit
+    env.update(HOME=home, XDG_RUNTIME_DIR=home)
+    with open(home + "/.asoundrc", "w") as f:
+        f.write('pcm.paced_file { @args [ FILE ] @args.FILE { type string }\n'
+                f'  type file slave.pcm "{kind}" file $FILE format "raw" }}\n')
+    log, helpers = open(home + "/log", "w"), []
+    run = lambda *a: subprocess.run(a, env=env, capture_output=True, text=True)
+    spawn = lambda *a, out=log: helpers.insert(0, subprocess.Popen(a, env=env, stdout=out, stderr=log,
+                                                                   preexec_fn=dies_with_us)) or helpers[0]
+    server = (start_pulse if kind == "pulse" else start_pipewire)(home, env, spawn, run)
+    if not server:
+        sys.exit(f"drive.py: could not start a private {kind} server (scripts/setup.sh installs what it needs); "
+                 f"its log:\n{open(home + '/log').read()}")
     env["SERVER"] = str(server.pid)
-    return home, [listener, server]
+    return home, helpers
 
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--server", choices=["pulse"])
+    ap.add_argument("--server", choices=["pulse", "pipewire"])
     ap.add_argument("--steps")
     ap.add_argument("--timeout", type=float, default=20)
     ap.add_argument("command", nargs=argparse.REMAINDER)
     args = ap.parse_args()
     env, helpers, failed = dict(os.environ), [], False
     if args.server:
-        home, helpers = start_server(env)
+        home, helpers = start_server(args.server, env)
     steps = []
     if args.steps:
         path, prefix = args.steps.rsplit(":", 1)

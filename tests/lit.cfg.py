@@ -17,3 +17,7 @@ here = config.test_source_root
 config.substitutions += [("%run", f"{sys.executable} {here}/drive.py {lit_config.params['zuvaroza']}"),
                          ("%drive", f"{sys.executable} {here}/drive.py"), ("%wave", f"{sys.executable} {here}/wave.py"),
                          ("%z", lit_config.params["zuvaroza"]), ("%cap", "\"file:'out.raw',raw\"")]
+# the sound server a paced case plays through (--param server=pulse or pipewire); its ALSA device has its name
+server = lit_config.params.get("server", "pulse")
+config.available_features.add(server)
+config.substitutions.append(("%server", server))

@@ -25,8 +25,10 @@ TEST(WaveHeader, WhereTheDataIsAndHowLong) {
   } kRows[] = {
       {"canonical", [](WaveLayout*) {}, 0, 44, 100, 2, 1},
       {"chunks around", [](WaveLayout* w) { w->before = Chunk("LIST", Ramp(30)), w->after = Chunk("LIST", Ramp(64)); }, 0, 82, 100, 2, 1},
-      {"first even data wins", [](WaveLayout* w) { w->before = Chunk("junk", Bytes{'x', 'x', 'd', 'a', 't', 'a'}); }, 0, 54, 101, 2, 1},
-      {"odd data skipped", [](WaveLayout* w) { w->before = Chunk("junk", Bytes{'x', 'd', 'a', 't', 'a', 'x'}); }, 0, 58, 100, 2, 1},
+      // the chunks do not lead to the data: the first "data" at an even offset is taken
+      {"an id of junk", [](WaveLayout* w) { w->before = Bytes{1, 0, 0, 0} + Le(6, 4) + Text("xxdata"); }, 0, 54, 101, 2, 1},
+      {"a size past the end, odd data skipped", [](WaveLayout* w) { w->before = Text("LIST") + Le(999, 4) + Text("xdataxdata"); }, 0, 58, 101, 2, 1},
+      {"big-endian", [](WaveLayout* w) { w->riff = "RIFX", w->before = Chunk("LIST", Text("xxdata")); }, 0, 54, 101, 2, 1},
       {"size 0", [](WaveLayout* w) { w->dataSize = 0; }, 0, 44, 0, 2, 1},
       {"size all ones: to the end", [](WaveLayout* w) { w->dataSize = 0xFFFFFFFF, w->after = Ramp(3); }, 0, 44, 100, 2, 1},
       {"size past the end", [](WaveLayout* w) { w->dataSize = 100000; }, 0, 44, 100, 2, 1},
@@ -58,6 +60,39 @@ TEST(WaveHeader, WhereTheDataIsAndHowLong) {
     EXPECT_EQ(a.bytesPerSample, r.bytesPerSample) << r.what;
     EXPECT_EQ(a.formatCode, r.formatCode) << r.what;
     EXPECT_EQ(a.sampleRate, 8000u) << r.what;
+    EXPECT_EQ(a.bigEndian, b[3] == 'X') << r.what;
+  }
+}
+
+// The chunks by their ids and sizes, with the text "fmt data" in the audio and "data" in the
+// chunks before it at even offsets. An odd size is followed by a pad byte.
+TEST(WaveHeader, ChunksFoundByWalkingThem) {
+  const Bytes fmt = Chunk("fmt ", Le(1, 2) + Le(2, 2) + Le(8000, 4) + Le(32000, 4) + Le(4, 2) + Le(16, 2));
+  const Bytes cue = Chunk("cue ", Le(1, 4) + Le(1, 4) + Le(0, 4) + Text("data") + Le(0, 12));
+  const struct {
+    const char* what;
+    const char* riff;
+    Bytes before, after;  // the chunks before and after the data chunk
+    uint32_t dataSize;
+  } kRows[] = {
+      {"fmt after bext", "RIFF", Chunk("bext", Text("raw data, odd")) + fmt, {}, 400},
+      {"fmt after JUNK", "RIFF", Chunk("JUNK", Bytes(28, 0)) + fmt, {}, 400},
+      {"fmt after smpl", "RIFF", Chunk("smpl", Le(7, 36) + Text("data") + Le(0, 20)) + fmt, {}, 400},
+      {"fmt after cue", "RIFF", cue + fmt, {}, 400},
+      {"LIST", "RIFF", fmt + Chunk("LIST", Text("INFOICMT") + Le(13, 4) + Text("metadata test")), {}, 400},
+      {"iXML", "RIFF", fmt + Chunk("iXML", Text("<BWFXML><NOTE>data</NOTE></BWFXML>\n")), {}, 400},
+      {"cue after the data", "RIFF", fmt, cue, 400},
+      {"fmt after the data", "RIFF", {}, fmt, 400},
+      {"RF64", "RF64", Chunk("ds64", Le(0, 8) + Le(400, 8) + Le(0, 12)) + fmt, cue, 0xFFFFFFFF},
+  };
+  for (const auto& r : kRows) {
+    const Bytes body = Text("WAVE") + r.before + Text("data") + Le(r.dataSize, 4) + Repeat(Text("fmt data"), 50) + r.after;
+    const Bytes b = Text(r.riff) + Le(body.size(), 4) + body;
+    StreamAttributes a;
+    ASSERT_TRUE(ScanWaveHeader(b.data(), b.size(), b.size(), &a)) << r.what;
+    EXPECT_EQ(a.dataOffset, 12 + r.before.size() + 8) << r.what;
+    EXPECT_EQ(a.lengthFrames, 100u) << r.what;
+    EXPECT_EQ(a.channels * a.sampleRate * a.bitsPerSample, 256000u) << r.what;
   }
 }
 
@@ -155,6 +190,9 @@ TEST(SampleFormat, EncodingOfEachSampleAndContainer) {
   a.sampleRate = ~uint64_t{0};                // a rate field of 0xFFFFFFFF, sign-extended
   EXPECT_FALSE(ChooseEncoding(a, &e, &why));
   EXPECT_EQ(why, "Unsupported wave file: a sample rate of 4294967295.");
+  a.bigEndian = true;
+  EXPECT_FALSE(ChooseEncoding(a, &e, &why));
+  EXPECT_EQ(why, "Unsupported wave file: big-endian (RIFX).");
 }
 
 TEST(SampleDecode, ExtremesOfEachEncoding) {

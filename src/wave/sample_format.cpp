@@ -48,7 +48,9 @@ bool EncodingFor(uint32_t code, uint32_t bits, uint32_t bytes, SampleEncoding* e
 bool ChooseEncoding(const StreamAttributes& a, SampleEncoding* encoding, std::string* why) {
   const std::string prefix = "Unsupported wave file: ";
   const bool packed = a.bytesPerSample == a.bitsPerSample / 8;  // no container wider than the bits
-  if (!a.hasFormat) {
+  if (a.bigEndian) {
+    *why = prefix + "big-endian (RIFX).";
+  } else if (!a.hasFormat) {
     *why = prefix + "no format chunk.";
   } else if (a.channels != 1 && a.channels != 2) {
     *why = prefix + std::to_string(a.channels) + " channels (mono and stereo play).";

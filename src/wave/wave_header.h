@@ -12,12 +12,15 @@ struct StreamAttributes {
   uint64_t dataOffset = 0;  // first sample byte
   uint64_t lengthFrames = 0;  // the data size (ds64 in RF64 and BW64) in whole frames, capped by the file
   bool hasFormat = false;
+  bool bigEndian = false;  // a RIFX file: its fields were read the wrong way round
 };
 
 inline uint32_t FrameBytes(const StreamAttributes& a) { return a.bytesPerSample * a.channels; }
 
-// Identifiers are probed at even offsets 2..kLastProbe; the fields read beside
-// them end at most kFieldReach bytes past the identifier.
+// Chunks are found by walking the file's chunks, or, in a file whose chunks
+// do not lead to both, by probing for their identifiers at even offsets; either
+// way at offsets 2..kLastProbe. The fields read beside an identifier end at
+// most kFieldReach bytes past it.
 constexpr uint64_t kLastProbe = 131072;
 constexpr uint64_t kFieldReach = 36;
 constexpr size_t kScanWindow = kLastProbe + kFieldReach;

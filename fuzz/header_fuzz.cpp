@@ -29,7 +29,7 @@ void CheckEncoding(const StreamAttributes& a) {
   SampleEncoding encoding;
   std::string why;
   if (ChooseEncoding(a, &encoding, &why)) {
-    Require(why.empty());
+    Require(why.empty() && !a.bigEndian);
     Require(a.hasFormat && (a.channels == 1 || a.channels == 2) && a.sampleRate != 0);
     // the player reads by bytesPerSample, the device takes the encoding
     Require(SampleBytes(encoding) == a.bytesPerSample && a.bitsPerSample <= 8 * a.bytesPerSample);

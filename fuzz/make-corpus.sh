@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Remakes fuzz/corpus/: the head of small wave files with sox's samples. sox writes the plain
 # headers; extensible float and a LIST chunk it cannot write, so those are put together here.
+# The files of tests/corpus/, in the layouts found in the wild, are seeds too.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 tmp=$(mktemp -d)
@@ -44,6 +45,13 @@ fmt() { printf 'WAVEfmt '; le32 16; le16 1; le16 1; le32 22050; le32 44100; le16
   printf JUNK; le32 4200; head -c 4200 /dev/zero
   printf data; le32 "$n"; cat "$tmp/s16.raw"
 } >"$tmp/junk.wav" && keep junk.wav s16-mono-junk-4k.wav 4400
+# the data chunk at the last offset probed, 128 KiB, behind "data" in a LIST chunk
+{
+  printf RIFF; le32 $((131072 - 8 + 8 + n)); fmt
+  printf LIST; le32 28; printf INFOICMT; le32 16; printf 'raw data at 128k'
+  printf JUNK; le32 $((131072 - 36 - 36 - 8)); head -c $((131072 - 36 - 36 - 8)) /dev/zero
+  printf data; le32 "$n"; cat "$tmp/s16.raw"
+} >"$tmp/edge.wav" && keep edge.wav s16-mono-data-at-128k.wav 131200
 # the same as RF64: all ones in the data chunk's size, the real one in the ds64 chunk
 {
   printf RF64; le32 0xFFFFFFFF; printf 'WAVEds64'; le32 28

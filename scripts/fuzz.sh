@@ -2,7 +2,8 @@
 # Fuzzes the wave header scan with libFuzzer for SECONDS (default 60).
 # Usage: bash scripts/fuzz.sh [SECONDS]
 # Installs clang and its fuzzer runtime when missing, builds build-fuzz/header_fuzz from the
-# scan's own sources, and starts from fuzz/corpus/ (new inputs go to build-fuzz/corpus/).
+# scan's own sources, and starts from fuzz/corpus/ and tests/corpus/ (new inputs go to
+# build-fuzz/corpus/). Inputs reach past the last offset probed, 128 KiB.
 # Exits non-zero on a finding; the input that found it is saved as build-fuzz/crash-*.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -19,5 +20,5 @@ clang++ -std=c++17 -O1 -g -Wall -Wextra -Werror -Isrc \
   -o "$out/header_fuzz"
 
 echo "== fuzz for $seconds s"
-"$out/header_fuzz" -max_total_time="$seconds" -max_len=8192 -timeout=10 -print_final_stats=1 \
-  -artifact_prefix="$out/" "$out/corpus" fuzz/corpus
+"$out/header_fuzz" -max_total_time="$seconds" -max_len=140000 -timeout=10 -print_final_stats=1 \
+  -artifact_prefix="$out/" "$out/corpus" fuzz/corpus tests/corpus

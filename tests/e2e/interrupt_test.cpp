@@ -30,7 +30,7 @@ TEST_F(Interrupt, StopsAPassThatReturnsToTheMenu) {
   p.Send("x\n");
   EXPECT_EQ(p.Finish().status, 0);
   // anywhere else, Ctrl-C ends the program: in the menu, in a "px" pass, at the file prompt
-  for (const Strings& args : {Strings{"null", Path("a.wav")}, Strings{"null", Path("a.wav"), "0", "0", "px", "9"},
+  for (const Strings& args : {Strings{"null", Path("a.wav")}, Strings{"null", Path("a.wav"), "0", "0", "px", "1000"},
                               Strings{"null"}}) {
     Process q(args);
     ASSERT_TRUE(q.WaitFor(args.size() > 2 ? "Playing..." : args.size() > 1 ? kMenuEnd : "to exit: \n"));

@@ -12,6 +12,9 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libasound2-dev libgtest-dev alsa-utils sox
   pulseaudio pulseaudio-utils libasound2-plugins pipewire pipewire-bin wireplumber dbus-daemon llvm-14-tools python3)
+# The .deb's Depends come from dpkg-shlibdeps (dpkg-dev), which cpack runs on what file finds
+# to be ELF; lintian checks the package.
+packages+=(dpkg-dev file lintian)
 read -r -a extra <<<"${ZUVAROZA_EXTRA_PACKAGES:-}"
 packages+=("${extra[@]}" "$@")
 

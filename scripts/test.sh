@@ -62,15 +62,21 @@ stage_valgrind() {
   bash scripts/valgrind.sh
 }
 
-# The package holds the program and its manual, nothing else.
+# The package holds the program, its manual and the files Debian asks for, and lintian finds
+# no error in it, nor a warning (Depends not computed from the libraries is only one); files
+# may be added.
 stage_package() {
   echo "== package"
   (cd build && cpack -G DEB >/dev/null)
-  local deb contents
+  local deb contents f
   deb=$(ls build/zuvaroza_*.deb)
   contents=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}')
   echo "$deb:" $contents
-  [ "$contents" = "$(printf './usr/bin/zuvaroza\n./usr/share/man/man1/zuvaroza.1')" ]
+  for f in bin/zuvaroza share/man/man1/zuvaroza.1.gz \
+    share/doc/zuvaroza/{copyright,changelog.gz,README.md,LICENSE}; do
+    grep -qx "./usr/$f" <<<"$contents" || { echo "missing from the package: /usr/$f" >&2; return 1; }
+  done
+  lintian --fail-on error,warning "$deb"
 }
 
 main() {

@@ -119,9 +119,28 @@ TEST(ZeroCrossing, NearestUpwardCrossing) {
         << r.point << " reach " << r.reach;
 }
 
+// A ramp rising 0.01 a frame to `last` at frame 19, going on from `first` at frame 20.
+TEST(ZeroCrossing, AJumpThroughZeroIsNoCrossing) {
+  const struct {
+    float last, first;
+    bool crossing;
+  } kRows[] = {
+      {-0.005f, 0.005f, true},   // the ramp itself
+      {-0.015f, 0.014f, true},   // under three typical steps
+      {-0.016f, 0.015f, false},  // over three: a click at a seam
+      {-0.144f, 0.0f, false},    // a jump onto zero
+  };
+  for (const auto& r : kRows) {
+    std::vector<float> s;
+    for (int i = 19; i >= 0; --i) s.push_back(r.last - 0.01f * static_cast<float>(i));
+    for (int i = 0; i < 20; ++i) s.push_back(r.first + 0.01f * static_cast<float>(i));
+    EXPECT_EQ(NearestUpwardCrossing({s}, 0, 20, 5), r.crossing ? std::optional<int64_t>(20) : kNone) << r.last;
+  }
+}
+
 TEST(ZeroCrossing, StereoLooksAtLeftPlusRight) {
-  const ChannelSamples leftOnly = {{-0.5f, 0.3f}, {0.4f, -0.5f}};  // left goes up, the sum down
-  const ChannelSamples sumUp = {{-0.5f, 0.3f}, {0.4f, 0.0f}};
+  const ChannelSamples leftOnly = {{-0.5f, 0.3f, 0.5f}, {0.4f, -0.5f, -0.6f}};  // left goes up, the sum down
+  const ChannelSamples sumUp = {{-0.5f, 0.3f, 0.5f}, {0.4f, 0.0f, 0.0f}};
   EXPECT_EQ(NearestUpwardCrossing(leftOnly, 7, 8, 1), kNone);
   EXPECT_EQ(NearestUpwardCrossing(sumUp, 7, 8, 1), 8);
 }
@@ -134,10 +153,14 @@ TEST(ZeroCrossing, SilenceHasNone) {
   EXPECT_EQ(FindUpwardCrossing(5, kMax, 10, quiet), kNone);  // at once, past both ends
 }
 
-// Below zero for 300000 frames but for two upward crossings, read a window at a time.
+// Below zero for 300000 frames but for two upward crossings, read a window at a time. Each is
+// a ramp of 16 frames up to 0 and 20 frames flat: smooth only with the ramp in sight.
 TEST(ZeroCrossing, FarCrossingsAreFoundAWindowAtATime) {
-  std::vector<float> s(300000, -0.5f);
-  for (int64_t at : {60000, 240000}) std::fill(s.begin() + at, s.begin() + at + 10, 0.5f);
+  std::vector<float> s(300000, -0.8f);
+  for (int64_t at : {60000, 240000}) {
+    for (int j = 1; j <= 16; ++j) s[at - j] = -0.05f * static_cast<float>(j);
+    std::fill(s.begin() + at, s.begin() + at + 20, 0.0f);
+  }
   int64_t most = 0;
   const FrameReader read = [&](int64_t first, int64_t count) {
     most = std::max(most, count);
@@ -148,9 +171,10 @@ TEST(ZeroCrossing, FarCrossingsAreFoundAWindowAtATime) {
     int64_t point, reach;
     std::optional<int64_t> want;
   } kRows[] = {{150000, 90000, 60000}, {150000, 89999, kNone}, {170000, 80000, 240000}, {170000, 69999, kNone},
-               {0, kMax, 60000},       {300000, 60000, 240000}, {239990, 5, kNone}};
+               {0, kMax, 60000},       {300000, 60000, 240000}, {239990, 5, kNone},
+               {240000 - 65536, kMax, 240000}};  // first in its window, judged with the ramp before it
   for (const auto& r : kRows) EXPECT_EQ(FindUpwardCrossing(r.point, r.reach, 300000, read), r.want) << r.point;
-  EXPECT_LE(most, 65537);  // never more than a window and the frame ahead of it
+  EXPECT_LE(most, 65536 + 33);  // never more than a window and the steps around it
 }
 
 TEST(ZeroCrossing, FileEdgesAreNeverCrossings) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "player/seam.h"
 #include "player/seam_view.h"
 #include "player/zero_crossing.h"
 #include "wave/sample_decode.h"
@@ -44,6 +45,28 @@ bool Prepare(const Selection& sel, Source* source, int64_t minimum, Look* look) 
   return false;
 }
 
+// The frames the loop joins: up to kSeamSpan before the stop and from the start, within the selection.
+void ReadSeam(const Look& look, ChannelSamples* before, ChannelSamples* after) {
+  const int64_t span = std::min<int64_t>(kSeamSpan, look.end - look.start);
+  *before = ReadDecoded(look, look.end - span, span);
+  *after = ReadDecoded(look, look.start, span);
+}
+
+// When `z` left a point alone: if `v` would call the seam likely to click, the
+// line that says so and why, for the first channel that would.
+void SayIfStillClicks(const Look& look) {
+  ChannelSamples before, after;
+  ReadSeam(look, &before, &after);
+  for (size_t c = 0; c < before.size() && c < after.size(); ++c) {
+    const SeamMeasure m = MeasureSeam(before[c], after[c]);
+    if (!m.click) continue;
+    std::printf("The seam is still likely to click: %s jumps by %.3f across it, where the typical step is %.3f.\n",
+                before.size() == 1 ? "the signal" : c == 0 ? "the left channel" : "the right channel",
+                static_cast<double>(m.step), static_cast<double>(m.typical));
+    return;
+  }
+}
+
 void SayMoved(const char* which, int64_t from, int64_t to, uint64_t rate) {
   if (from == to) {
     std::printf("%s is at a zero crossing going up already.\n", which);
@@ -58,8 +81,8 @@ void SayMoved(const char* which, int64_t from, int64_t to, uint64_t rate) {
 void ViewSeam(const Session& session, Source* source) {
   Look look;
   if (!Prepare(session.selection, source, kSeamSpan, &look)) return;
-  const ChannelSamples before = ReadDecoded(look, look.end - kSeamSpan, kSeamSpan);
-  const ChannelSamples after = ReadDecoded(look, look.start, kSeamSpan);
+  ChannelSamples before, after;
+  ReadSeam(look, &before, &after);
   const bool utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
   std::fputs(SeamViewText(before, after, utf8).c_str(), stdout);
 }
@@ -75,13 +98,16 @@ void SnapToCrossings(Session* session, Source* source) {
   const auto stop = FindUpwardCrossing(look.end, reach, length, read);
   Selection& sel = session->selection;
   // the start stays before the stop, whichever of them moves
+  bool startMoved = false, stopMoved = false;
   if (!start) {
     std::printf("Start left alone: no zero crossing going up within %" PRId64 " frames.\n", reach);
   } else if (*start >= (stop ? *stop : look.end)) {
     std::puts("Start left alone: its nearest zero crossing going up is not before the stop.");
   } else {
     SayMoved("Start", look.start, *start, rate);
+    startMoved = *start != look.start;
     sel.start = *start;
+    look.start = *start;
   }
   if (!stop) {
     std::printf("Stop left alone: no zero crossing going up within %" PRId64 " frames.\n", reach);
@@ -89,6 +115,9 @@ void SnapToCrossings(Session* session, Source* source) {
     std::puts("Stop left alone: its nearest zero crossing going up is not after the start.");
   } else {
     SayMoved("Stop", look.end, *stop, rate);
+    stopMoved = *stop != look.end;
     sel.stop = *stop;
+    look.end = *stop;
   }
+  if (!startMoved || !stopMoved) SayIfStillClicks(look);
 }

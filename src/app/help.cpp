@@ -30,7 +30,8 @@ void Help() {
 }
 
 void Usage() {
-  std::puts("Usage: zuvaroza [-f|--follow] [DEVICE|d] [FILE [START [STOP [COMMAND [LOOPS]]]]]");
+  std::puts("Usage: zuvaroza [-f|--follow] [DEVICE|d] [FILE [START [STOP [COMMAND [LOOPS]]]]]\n"
+            "       zuvaroza -L|--list-devices | -h|--help | --version");
 }
 
 void Version() { std::puts("zuvaroza " ZUVAROZA_VERSION); }

@@ -4,7 +4,7 @@
 // The help text shown at the file prompt and by --help.
 void Help();
 
-// The usage line, as --help ends.
+// The usage lines, as --help ends.
 void Usage();
 
 // "zuvaroza VERSION", for --version.

@@ -12,6 +12,7 @@
 
 #include "app/help.h"
 #include "player/console.h"
+#include "player/device_list.h"
 #include "player/player.h"
 
 namespace {
@@ -61,6 +62,10 @@ std::optional<int> ReadOptions(int argc, char** argv, PlayArgs* args, int* first
       Help();
       Usage();
       return 0;
+    } else if (arg == "-L" || arg == "--list-devices") {
+      const std::optional<std::string> failure = ListDevices();
+      if (failure) std::fprintf(stderr, "%s\n", failure->c_str());
+      return failure ? 1 : 0;
     } else if (arg == "--version") {
       Version();
       return 0;

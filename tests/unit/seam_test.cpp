@@ -1,0 +1,154 @@
+// The seam tools' pure parts: the step across the seam, the nearest zero crossing going up,
+// and the picture.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "player/seam.h"
+#include "player/seam_view.h"
+#include "player/zero_crossing.h"
+
+namespace {
+
+using V = std::vector<float>;
+constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+constexpr auto kNone = std::nullopt;
+
+// A ramp rising 0.01 a frame, the start `jump` above where the ramp would go on.
+SeamMeasure Ramp(float jump) {
+  V before, after;
+  for (int i = 0; i < 40; ++i) before.push_back(0.01f * i), after.push_back(0.01f * (i + 39) + jump);
+  return MeasureSeam(before, after);
+}
+
+// A loop plays the frame before the stop, then the start: a click past three typical steps (the
+// 16 on each side, the seam left out), or from silence past 0.001.
+TEST(Seam, ClickPastThreeTypicalSteps) {
+  EXPECT_FALSE(Ramp(0.029f).click);
+  EXPECT_TRUE(Ramp(0.031f).click);
+  EXPECT_NEAR(Ramp(0.5f).step, 0.5f, 1e-5f);
+  EXPECT_NEAR(Ramp(0.5f).typical, 0.01f, 1e-5f);
+  EXPECT_FALSE(MeasureSeam({0.0f, 0.25f}, {1.0f, 1.25f}).click);  // exactly three typical steps
+  EXPECT_TRUE(MeasureSeam({-1.0f}, {1.0f}).click);
+  EXPECT_FALSE(MeasureSeam({}, {1.0f}).click);                    // no frame before: no step
+  EXPECT_EQ(MeasureSeam({0.0f}, {0.5f, 0.75f}).typical, 0.25f);  // one step around it
+  V before(40, 0.0f), after(40, 0.0f);
+  before[40 - 18] = after[17] = 1.0f;  // steps of 1 just beyond the nearest 16 each side
+  EXPECT_EQ(MeasureSeam(before, after).typical, 0.0f);
+  before[40 - 17] = after[16] = 1.0f;  // now the 16th each side is 1
+  EXPECT_EQ(MeasureSeam(before, after).typical, 2.0f / 32);
+  const V silence(256, 0.0f);
+  EXPECT_EQ(MeasureSeam(silence, silence).step, 0.0f);
+  EXPECT_FALSE(MeasureSeam(silence, silence).click);
+  EXPECT_FALSE(MeasureSeam(silence, V(256, 0.0009f)).click);
+  EXPECT_TRUE(MeasureSeam(silence, V(256, 0.0011f)).click);
+}
+
+// Frames 100 to 109 of a mono file: upward crossings at 102 (onto zero) and 106.
+TEST(ZeroCrossing, NearestUpwardCrossing) {
+  const ChannelSamples signal = {{0.5f, -0.5f, 0.0f, 0.5f, 0.5f, -0.5f, 0.5f, 0.5f, -0.5f, -0.5f}};
+  const struct { int64_t point, reach; std::optional<int64_t> want; } kRows[] = {
+      {102, 0, 102}, {103, 0, kNone}, {105, 0, kNone},  // onto zero counts, from zero or going down not
+      {100, 5, 102}, {104, 1, kNone}, {104, 2, 102},    // 100 has no frame before it here; a tie: the earlier wins
+      {105, 3, 106}, {108, -4, kNone}, {102, -1, 102},  // a negative reach looks at the point
+      {40, 61, kNone}, {40, 62, 102}, {300, kMax, 106}, {-5, 106, kNone}, {-kMax, kMax, kNone},  // 102 lies kMax + 102 away
+  };
+  for (const auto& r : kRows)
+    EXPECT_EQ(NearestUpwardCrossing(signal, 100, r.point, r.reach), r.want) << r.point << " reach " << r.reach;
+  EXPECT_EQ(NearestUpwardCrossing({{-0.5f, 0.3f, 0.5f}, {0.4f, -0.5f, -0.6f}}, 7, 8, 1), kNone);  // stereo: left plus right
+  EXPECT_EQ(NearestUpwardCrossing({{-0.5f, 0.3f, 0.5f}, {0.4f, 0.0f, 0.0f}}, 7, 8, 1), 8);
+  EXPECT_EQ(NearestUpwardCrossing({V(1000, 0.0f), V(1000, 0.0f)}, 0, 500, 500), kNone);  // silence has none
+  EXPECT_EQ(NearestUpwardCrossing({}, 0, 0, 10), kNone);
+  const ChannelSamples file = {{0.5f, 0.5f, -0.5f, -0.5f, -0.5f, -0.5f}};  // the edges of a file are none
+  EXPECT_EQ(NearestUpwardCrossing(file, 0, 0, 6), kNone);
+  EXPECT_EQ(NearestUpwardCrossing(file, 0, 6, 3), kNone);
+}
+
+// A ramp rising 0.01 a frame to `last` at frame 19, going on from `first` at frame 20: a jump
+// through zero is no crossing.
+TEST(ZeroCrossing, AJumpThroughZeroIsNoCrossing) {
+  const struct { float last, first; bool crossing; } kRows[] = {
+      {-0.005f, 0.005f, true}, {-0.015f, 0.014f, true},  // the ramp itself; under three typical steps
+      {-0.016f, 0.015f, false}, {-0.144f, 0.0f, false},  // over three: a click at a seam; a jump onto zero
+  };
+  for (const auto& r : kRows) {
+    V s;
+    for (int i = 19; i >= 0; --i) s.push_back(r.last - 0.01f * static_cast<float>(i));
+    for (int i = 0; i < 20; ++i) s.push_back(r.first + 0.01f * static_cast<float>(i));
+    EXPECT_EQ(NearestUpwardCrossing({s}, 0, 20, 5), r.crossing ? std::optional<int64_t>(20) : kNone) << r.last;
+  }
+}
+
+// Below zero for 300000 frames but for two upward crossings, read a window at a time. Each is
+// a ramp of 16 frames up to 0 and 20 frames flat: smooth only with the ramp in sight.
+TEST(ZeroCrossing, FarCrossingsAreFoundAWindowAtATime) {
+  V s(300000, -0.8f);
+  for (int64_t at : {60000, 240000}) {
+    for (int j = 1; j <= 16; ++j) s[at - j] = -0.05f * static_cast<float>(j);
+    std::fill(s.begin() + at, s.begin() + at + 20, 0.0f);
+  }
+  int64_t most = 0;
+  const FrameReader read = [&](int64_t first, int64_t count) {
+    most = std::max(most, count);
+    EXPECT_LE(first + count, 300000);  // never past the end of the file
+    return ChannelSamples{{s.begin() + first, s.begin() + std::min<int64_t>(first + count, 300000)}};
+  };
+  const struct { int64_t point, reach; std::optional<int64_t> want; } kRows[] = {
+      {150000, 90000, 60000}, {150000, 89999, kNone}, {170000, 80000, 240000}, {170000, 69999, kNone},
+      {0, kMax, 60000}, {300000, 60000, 240000}, {239990, 5, kNone},
+      {240000 - 65536, kMax, 240000}};  // first in its window, judged with the ramp before it
+  for (const auto& r : kRows) EXPECT_EQ(FindUpwardCrossing(r.point, r.reach, 300000, read), r.want) << r.point;
+  EXPECT_LE(most, 65536 + 33);  // never more than a window and the steps around it
+  const FrameReader quiet = [](int64_t, int64_t count) { return ChannelSamples{V(count, 0.0f)}; };
+  EXPECT_EQ(FindUpwardCrossing(5, kMax, 10, quiet), kNone);  // at once, past both ends
+  const V tail = {-0.25f, -0.2f, -0.15f, -0.1f, -0.05f, 0.0f};  // up onto zero at the file's last frame
+  const FrameReader last = [&](int64_t first, int64_t count) { return ChannelSamples{{tail.begin() + first, tail.begin() + first + count}}; };
+  EXPECT_EQ(FindUpwardCrossing(2, 5, 6, last), 5);
+}
+
+// Dot row L of 16 (0 at the top) holds 1 - (2L + 1) / 16 of the height; the top row also 1.
+float AtDotRow(int row) { return row == 0 ? 1.0f : 1.0f - static_cast<float>(2 * row + 1) / 16; }
+
+// A mono seam drawn to a height of 0.5. Before the stop: 44 frames beyond the
+// picture at -1; then one frame at the top, 191 of silence, a staircase down
+// from the top row, two dot rows a character, 7 frames at the bottom and the
+// last one at zero.
+// From the start: a frame at the top, 3 on row 4, then 4 that reach from the
+// top to row 14, 192 frames on row 11, and nothing after.
+ChannelSamples Before() {
+  std::vector<float> s(44, -1.0f);
+  s.push_back(0.5f);
+  s.resize(44 + 192, 0.0f);
+  for (int row = 0; row < 14; row += 2) s.resize(s.size() + 8, 0.5f * AtDotRow(row));
+  s.resize(s.size() + 7, -0.5f);
+  s.push_back(0.0f);
+  return {s};
+}
+
+ChannelSamples After() {
+  std::vector<float> s = {0.5f, 0.25f, 0.25f, 0.25f, -0.375f, 0.5f, 0.25f, 0.0f};
+  s.resize(200, -0.2f);
+  return {s};
+}
+
+// The mono seam above, in braille and in ASCII.
+TEST(SeamView, BrailleAndAscii) {
+  EXPECT_EQ(SeamViewText(Before(), After(), true) + SeamViewText(Before(), After(), false), R"(seam: 256 frames before the stop | 256 from the start, scaled to 0.50
+mono
+⡇⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠉⠤⠀⠀⠀⠀⠀⠀│⣿⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀
+⡇⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠉⠤⠀⠀⠀⠀│⢹⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀
+⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠉⠀⠀⠀⠀⠉⠤⠀⢸│⢸⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⣀⠀⠀⠀⠀⠀⠀⠀
+⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠉⣸│⠸⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀⠀
+mono: seam step = 0.500, typical step = 0.103, likely to click
+seam: 256 frames before the stop | 256 from the start, scaled to 0.50
+mono
+:                       '-      |:                               
+:                         '-    |:                               
+''''''''''''''''''''''''    '- :|:........................       
+                              ':|:                               
+mono: seam step = 0.500, typical step = 0.103, likely to click
+)");
+}
+
+}  // namespace

@@ -9,7 +9,7 @@
 # frames (of noise, each seed its own, so that a misplaced byte shows), seed, floats (the samples,
 # a list repeated over the frames), triangle (frames going up through zero every 100 frames,
 # 16-bit), size (the data size field), riff (RF64, BW64), ds64 (a ds64 chunk giving this data
-# size), list (a LIST chunk of that many bytes after the data), cut (the file cut to that many
+# size), before and list (a LIST chunk of that many bytes before and after the data), cut (the file cut to that many
 # bytes), play (FROM:TO: NAME.raw holds only these frames).
 import random, struct, sys
 
@@ -23,7 +23,7 @@ def chunk(name, body):
 
 
 name, k = sys.argv[1], dict(channels=2, bits=16, format=1, rate=8000, frames=0, seed=1, triangle=0, size=-1, ds64=-1,
-                            list=0, cut=-1)
+                            before=0, list=0, cut=-1)
 for word in sys.argv[2:]:
     key, value = word.split("=")
     k[key] = value if key in ("riff", "floats", "play") else int(value, 0)
@@ -39,8 +39,9 @@ for i in range(k["triangle"] * channels):
 align = k.get("align", channels * width)
 fmt = le(k["format"], 2) + le(channels, 2) + le(k["rate"], 4) + le(k["rate"] * align, 4) + le(align, 2) + le(k["bits"], 2)
 ds64 = chunk(b"ds64", le(0, 8) + le(k["ds64"], 8) + le(0, 12)) if k["ds64"] >= 0 else b""
+before = chunk(b"LIST", b"L" * k["before"]) if k["before"] else b""
 after = chunk(b"LIST", random.Random(9).randbytes(k["list"])) if k["list"] else b""
-body = b"WAVE" + ds64 + chunk(b"fmt ", fmt) + b"data" + le(k["size"] if k["size"] >= 0 else len(data), 4) + data + after
+body = b"WAVE" + ds64 + chunk(b"fmt ", fmt) + before + b"data" + le(k["size"] if k["size"] >= 0 else len(data), 4) + data + after
 wave = k.get("riff", "RIFF").encode() + le(len(body), 4) + body
 open(name, "wb").write(wave[: k["cut"]] if k["cut"] >= 0 else wave)
 

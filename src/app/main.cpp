@@ -34,16 +34,22 @@ bool AskFileName(Console* console, const char* prompt, std::string* name) {
   return ReadWord(console, name) && *name != "x";
 }
 
-// Asks for the file name; what was typed after it is kept for the menu.
-bool PromptForFile(PlayArgs* args) {
-  Console console;
-  bool named = AskFileName(&console, "\nEnter the name of .wav file, 'h' for help, or 'x' to exit: ", &args->path);
+// Asks for the file name; what was typed after it stays for the menu.
+bool PromptForFile(Console* console, PlayArgs* args) {
+  bool named = AskFileName(console, "\nEnter the name of .wav file, 'h' for help, or 'x' to exit: ", &args->path);
   if (named && args->path == "h") {
     Help();
-    named = AskFileName(&console, "\nEnter the name of .wav file or 'x' to exit: ", &args->path);
+    named = AskFileName(console, "\nEnter the name of .wav file or 'x' to exit: ", &args->path);
   }
-  args->typedAhead = console.buffered;
   return named;
+}
+
+// The one place the program ends with a line: after what the console already shows.
+int Exit(const std::optional<Failure>& failure) {
+  if (!failure) return 0;
+  std::fflush(stdout);
+  if (!failure->line.empty()) std::fprintf(failure->toStderr ? stderr : stdout, "%s\n", failure->line.c_str());
+  return failure->status;
 }
 
 // Reads the options, which come before the first positional argument ("--"
@@ -102,10 +108,13 @@ int main(int argc, char** argv) {
   char** arg = argv + first - 1;  // arg[1] is the first positional argument
   const int n = argc - first;
   if (n >= 1 && std::string(arg[1]) != "d") args.deviceName = arg[1];
+  Waiter waiter;
+  StartWaiter(&waiter);
+  Console console;
+  console.waiter = &waiter;
   if (n <= 1) {
-    if (!PromptForFile(&args)) return 1;
-    PLAY(args);
-    return 0;
+    if (!PromptForFile(&console, &args)) return 1;
+    return Exit(PLAY(args, &console));
   }
   args.path = arg[2];
   if (n >= 3) args.inSeconds = SecondsArg(arg[3]);
@@ -114,6 +123,5 @@ int main(int argc, char** argv) {
   if (args.autoCommand) args.commandText = arg[5];
   // the loop count is read only when it is the last argument
   if (n == 6) args.loopCount = LoopsArg(arg[6]);
-  PLAY(args);
-  return 0;
+  return Exit(PLAY(args, &console));
 }

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "player/seam_tools.h"
-#include "player/wait.h"
 
 namespace {
 
@@ -20,22 +19,15 @@ const char kMoreCommands[] =
     "\t'B' to nudge both start and stop backward\n"
     "\t'nn' to set nudge amount\n";
 
-void PrintMoreCommands(bool following) {
-  std::fputs(kMoreCommands, stdout);
-  std::printf("\t'f' to toggle follow mode (%s)\n", following ? "on" : "off");
-  std::puts("\t'v' to view the loop's seam");
-  std::puts("\t'z' to snap start and stop to zero crossings");
-}
+enum class Do { Stay, Play, End };
 
-void ToggleFollow(Source* source, Console* console) {
-  if (Following(source->watch)) {
-    StopWatch(&source->watch);
-    console->saved = false;
-    std::puts("Follow mode is off.");
-    return;
-  }
-  if (FollowSaves(source)) std::puts("Follow mode is on: a save of the file plays the selection.");
-}
+struct Menu {
+  Session* session;
+  Source* source;
+  Console* console;
+};
+
+uint32_t Rate(const Menu& m) { return static_cast<uint32_t>(m.source->latest.sampleRate); }
 
 void PrintMenu(const Session& s, uint64_t rate) {
   std::printf(
@@ -50,102 +42,179 @@ void PrintMenu(const Session& s, uint64_t rate) {
       static_cast<double>(SecondsFromFrames(s.selection.stop, rate)));
 }
 
-bool EditForWord(const std::string& word, Edit* edit) {
-  static const struct {
-    const char* word;
-    Edit edit;
-  } kEdits[] = {
-      {"w", Edit::WholeFile},     {"wx", Edit::WholeFile},   {"j", Edit::JumpAhead},
-      {"J", Edit::JumpBack},      {"n", Edit::StartForward}, {"b", Edit::StartBack},
-      {"N", Edit::BothForward},   {"B", Edit::BothBack},     {"no", Edit::StopForward},
-      {"bo", Edit::StopBack},
-  };
-  for (const auto& e : kEdits) {
-    if (word == e.word) {
-      *edit = e.edit;
-      return true;
-    }
-  }
-  return false;
-}
-
 // Whether "p" may play: a reversed selection plays (nothing), an empty one does not.
-bool MayPlay(const Selection& sel) {
+Do MayPlay(const Menu& m) {
+  const Selection& sel = m.session->selection;
   if (sel.start > sel.stop) {
     std::puts("Start time is set later than stop time!");
-    return true;  // the pass shows the times and plays nothing
+    return Do::Play;  // the pass shows the times and plays nothing
   }
   if (sel.start == sel.stop) {
     std::puts("Start time and stop time are the same!");
-    return false;
+    return Do::Stay;
   }
-  return true;
+  return Do::Play;
 }
 
-void AskNudgeAmount(Session* s, uint64_t rate, Console* console) {
+Do SetIn(Menu& m) {
+  std::puts("Enter in-time in seconds.");
+  float seconds;
+  if (ReadFloat(m.console, &seconds))
+    m.session->selection.start = InFrameFor(Rate(m), LengthAsFrame(m.source->latest.lengthFrames), seconds);
+  return Do::Stay;
+}
+
+Do SetOut(Menu& m) {
+  std::puts("Enter out-time in seconds.");
+  float seconds;
+  if (ReadFloat(m.console, &seconds))
+    m.session->selection.stop = OutFrameFor(Rate(m), LengthAsFrame(m.source->latest.lengthFrames), seconds);
+  return Do::Stay;
+}
+
+Do SetLoops(Menu& m) {
+  std::puts("Enter number of loops.");
+  ReadInt(m.console, &m.session->loopCount);
+  return Do::Stay;
+}
+
+Do SetNudge(Menu& m) {
+  Session* s = m.session;
   std::printf("\nCurrent Nudge Amount = %" PRId64 " samples or %.3f sec\n", s->nudgeFrames,
-              static_cast<double>(SecondsFromFrames(s->nudgeFrames, rate)));
+              static_cast<double>(SecondsFromFrames(s->nudgeFrames, Rate(m))));
   std::puts("Enter new nudge amount (in samples) or '0' to keep settings");
   int64_t amount = 0;
-  if (ReadInt64(console, &amount) && amount > 0) s->nudgeFrames = amount;
+  if (ReadInt64(m.console, &amount) && amount > 0) s->nudgeFrames = amount;
+  return Do::Stay;
 }
 
-enum class Outcome { Stay, Play, End };
-
-Outcome ApplyWord(const std::string& word, Session* s, Source* source, Console* console) {
-  const StreamAttributes& file = source->now;
-  const auto rate = static_cast<uint32_t>(file.sampleRate);
-  const int64_t length = LengthAsFrame(file.lengthFrames);
-  Outcome outcome = word == "x" ? Outcome::End : Outcome::Stay;
-  if (word == "+") PrintMoreCommands(Following(source->watch));
-  if ((word == "p" || word == "px") && MayPlay(s->selection)) outcome = Outcome::Play;
-  if (word == "px" || word == "wx") s->endAfterPass = true;
-  Edit edit;
-  if (word == "i") {
-    SetInTime(console, rate, length, &s->selection.start);
-  } else if (word == "o") {
-    SetOutTime(console, rate, length, &s->selection.stop);
-  } else if (word == "l") {
-    std::puts("Enter number of loops.");
-    ReadInt(console, &s->loopCount);
-  } else if (word == "nn") {
-    AskNudgeAmount(s, rate, console);
-  } else if (word == "f") {
-    ToggleFollow(source, console);
-  } else if (word == "v") {
-    ViewSeam(*s, source);
-  } else if (word == "z") {
-    SnapToCrossings(s, source);
-  } else if (EditForWord(word, &edit)) {
-    s->selection = ApplyEdit(edit, s->selection, file.lengthFrames, s->nudgeFrames);
-    if (edit == Edit::WholeFile) outcome = Outcome::Play;
+Do ToggleFollow(Menu& m) {
+  Watch& watch = m.source->watch;
+  if (watch.follow) {
+    watch.follow = false;
+    std::puts("Follow mode is off.");
+  } else {
+    FollowSaves(m.source);
   }
-  return outcome;
+  return Do::Stay;
+}
+
+Do View(Menu& m) {
+  ViewSeam(*m.session, m.source);
+  return Do::Stay;
+}
+
+Do Snap(Menu& m) {
+  SnapToCrossings(m.session, m.source);
+  return Do::Stay;
+}
+
+template <Edit edit>
+Do EditWord(Menu& m) {
+  Session* s = m.session;
+  s->selection = ApplyEdit(edit, s->selection, m.source->latest.lengthFrames, s->nudgeFrames);
+  return Do::Stay;
+}
+
+Do Play(Menu& m) { return MayPlay(m); }
+Do PlayAndEnd(Menu& m) {
+  m.session->endAfterPass = true;  // holds until a pass has played, even when this one may not
+  return MayPlay(m);
+}
+Do Whole(Menu& m) {
+  EditWord<Edit::WholeFile>(m);
+  return Do::Play;
+}
+Do WholeAndEnd(Menu& m) {
+  m.session->endAfterPass = true;
+  return Whole(m);
+}
+Do Exit(Menu&) { return Do::End; }
+
+void PrintMoreCommands(bool following);
+
+Do More(Menu& m) {
+  PrintMoreCommands(m.source->watch.follow);
+  return Do::Stay;
+}
+
+// Every word the menu knows. `more`: its line in the '+' list, for the words
+// added since the list's first ten; `length`: it needs the file's length.
+const struct Word {
+  const char* word;
+  Do (*apply)(Menu&);
+  bool length;
+  const char* more;
+} kWords[] = {
+    {"+", More, false, nullptr},
+    {"x", Exit, false, nullptr},
+    {"p", Play, false, nullptr},
+    {"px", PlayAndEnd, false, nullptr},
+    {"w", Whole, true, nullptr},
+    {"wx", WholeAndEnd, true, nullptr},
+    {"i", SetIn, true, nullptr},
+    {"o", SetOut, true, nullptr},
+    {"l", SetLoops, false, nullptr},
+    {"j", EditWord<Edit::JumpAhead>, true, nullptr},
+    {"J", EditWord<Edit::JumpBack>, false, nullptr},
+    {"n", EditWord<Edit::StartForward>, false, nullptr},
+    {"b", EditWord<Edit::StartBack>, false, nullptr},
+    {"N", EditWord<Edit::BothForward>, true, nullptr},
+    {"B", EditWord<Edit::BothBack>, false, nullptr},
+    {"no", EditWord<Edit::StopForward>, true, nullptr},
+    {"bo", EditWord<Edit::StopBack>, false, nullptr},
+    {"nn", SetNudge, false, nullptr},
+    {"f", ToggleFollow, false, "\t'f' to toggle follow mode"},
+    {"v", View, false, "\t'v' to view the loop's seam"},
+    {"z", Snap, false, "\t'z' to snap start and stop to zero crossings"},
+};
+
+void PrintMoreCommands(bool following) {
+  std::fputs(kMoreCommands, stdout);
+  for (const Word& w : kWords) {
+    if (!w.more) continue;
+    std::fputs(w.more, stdout);
+    if (w.apply == ToggleFollow) std::fputs(following ? " (on)" : " (off)", stdout);
+    std::putchar('\n');
+  }
+}
+
+Do ApplyWord(const std::string& word, Menu& m) {
+  for (const Word& w : kWords) {
+    if (word != w.word) continue;
+    // a word waits while the file is being written; one that needs its length reads it as it is now
+    Settle(m.source, m.console->waiter, 0);
+    if (w.length) Refresh(m.source, m.console->waiter);
+    return w.apply(m);
+  }
+  return Do::Stay;
 }
 
 }  // namespace
 
 Next RunMenu(Session* s, Source* source, Console* console, const std::string* firstWord, bool* bySave) {
-  Outcome outcome = Outcome::Stay;
+  Menu m{s, source, console};
+  Do outcome = firstWord ? ApplyWord(*firstWord, m) : Do::Stay;
+  *bySave = false;
   std::string word;
-  if (firstWord) outcome = ApplyWord(*firstWord, s, source, console);
-  while (outcome == Outcome::Stay) {
-    if (!console->saved) {
-      PrintMenu(*s, source->now.sampleRate);
-      const Got got = ReadCommand(console, &word);
-      // the end of input ends the run as "x" does, rather than repeating the last word
-      if (got != Got::Save) {
-        *bySave = false;
-        outcome = ApplyWord(got == Got::Word ? word : "x", s, source, console);
-        continue;
-      }
+  while (outcome == Do::Stay) {
+    // a save latched while a prompt waited for its answer plays now
+    const bool saved = source->watch.follow && source->watch.saved;
+    Got got = Got::Save;
+    if (!saved) {
+      PrintMenu(*s, source->latest.sampleRate);
+      got = ReadCommand(console, &word);
     }
-    // a save, while waiting here or at a prompt: played as "p" plays, once for saves together
-    console->saved = false;
-    SettleSaves(&source->watch);
-    outcome = ApplyWord("p", s, source, console);
+    // the end of input ends the run as "x" does, rather than repeating the last word
+    if (got != Got::Save) {
+      outcome = ApplyWord(got == Got::Word ? word : "x", m);
+      continue;
+    }
+    // a save, while waiting here or at a prompt: played as "p" plays
+    source->watch.saved = false;
     *bySave = true;
+    outcome = MayPlay(m);
   }
-  if (outcome == Outcome::End) return Next::End;
+  if (outcome == Do::End) return Next::End;
   return s->endAfterPass ? Next::PlayAndEnd : Next::Play;
 }

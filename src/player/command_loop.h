@@ -11,5 +11,4 @@ enum class Next { Play, PlayAndEnd, End };
 // Shows the menu and applies words until one asks to play or to end; the end
 // of input counts as "x", and in follow mode a save of the file as "p"
 // (`bySave` says so). A `firstWord` is applied once, before any menu.
-Next RunMenu(Session* session, Source* source, Console* console, const std::string* firstWord,
-             bool* bySave);
+Next RunMenu(Session* session, Source* source, Console* console, const std::string* firstWord, bool* bySave);

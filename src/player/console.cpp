@@ -26,14 +26,16 @@ bool TakeWord(Console* c, std::string* word) {
 }
 
 // Waits for more input and appends it; false when a save came first.
-bool ReadMore(Console* c) {
-  if (WaitForInput(c->in, c->watch) == Wake::Save) return false;
+bool ReadMore(Console* c, bool saveEnds) {
+  const Watch* watch = c->waiter->watch;
+  const unsigned wants = kInput | (saveEnds && watch && watch->follow ? unsigned{kSave} : 0u);
+  if (Wait(c->waiter, wants, kNever) == Event::Save) return false;
   constexpr size_t kChunk = 65536;
   const size_t had = c->buffered.size();
   c->buffered.resize(had + kChunk);
   ssize_t n;
   do {
-    n = read(c->in, &c->buffered[had], kChunk);
+    n = read(0, &c->buffered[had], kChunk);
   } while (n < 0 && errno == EINTR);
   c->buffered.resize(had + (n > 0 ? static_cast<size_t>(n) : 0));
   if (n <= 0) c->ended = true;  // an error reading standard input is its end too
@@ -48,10 +50,7 @@ Got NextWord(Console* c, std::string* word, bool saveEnds) {
   }
   while (!TakeWord(c, word)) {
     if (c->ended) return Got::End;
-    if (!ReadMore(c)) {
-      c->saved = true;
-      if (saveEnds) return Got::Save;
-    }
+    if (!ReadMore(c, saveEnds)) return Got::Save;
   }
   return Got::Word;
 }

@@ -5,25 +5,23 @@
 #include <cstdint>
 #include <string>
 
-#include "player/follow.h"
+#include "player/wait.h"
 
+// Standard input, for the whole run: the file prompt's and the menu's.
 struct Console {
-  int in = 0;
+  Waiter* waiter = nullptr;
   std::string buffered;   // read but not yet used
   bool ended = false;     // no more input will come
   std::string pending;    // text a number prompt could not use: the next word
-  Watch* watch = nullptr; // in follow mode, saves of the file
-  bool saved = false;     // a save came while a prompt waited for its answer
 };
 
-// Reads the next word. Returns false at the end of input. A save that comes
-// while it waits is noted in `saved`.
+// Reads the next word. Returns false at the end of input.
 bool ReadWord(Console* console, std::string* word);
 
 enum class Got { Word, End, Save };
 
-// The menu's read: as ReadWord, but a save that comes while it waits ends
-// the wait, with no word read.
+// The menu's read: as ReadWord, but in follow mode a save that comes while
+// it waits ends the wait, with no word read.
 Got ReadCommand(Console* console, std::string* word);
 
 // Number prompts read one word and take the number at its front; the rest of

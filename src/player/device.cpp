@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <limits>
 
-#include "player/wait.h"
-
+const char kOpenFailed[] = "unable to open pcm device";
 const char kSetFormatFailed[] = "Unable to set playback format";
+const char kWriteFailed[] = "Unable to write to pcm device";
 
 namespace {
 
 constexpr const char* kHwParamsFailed = "Unable to set hardware parameters";
+constexpr const char* kSwParamsFailed = "Unable to set software parameters";
 
 snd_pcm_format_t AlsaFormat(SampleEncoding e) {
   switch (e) {
@@ -26,10 +26,10 @@ snd_pcm_format_t AlsaFormat(SampleEncoding e) {
   return SND_PCM_FORMAT_UNKNOWN;
 }
 
-// Records the first failure; every call below is checked the same way.
-bool Check(int result, const char* what, DeviceError* error) {
+// Every call below is checked the same way: the first failure is the line.
+bool Check(int result, const char* what, std::string* why) {
   if (result >= 0) return true;
-  *error = {what, result};
+  *why = DeviceErrorLine(what, result);
   return false;
 }
 
@@ -41,46 +41,44 @@ int SetFormat(snd_pcm_t* pcm, snd_pcm_hw_params_t* hw, SampleEncoding file, Outp
   return snd_pcm_hw_params_set_format(pcm, hw, AlsaFormat(out->encoding));
 }
 
-bool ConfigureHardware(snd_pcm_t* pcm, SampleEncoding encoding, Output* out, DeviceError* error) {
+bool ConfigureHardware(snd_pcm_t* pcm, SampleEncoding encoding, Output* out, std::string* why) {
   snd_pcm_hw_params_t* hw;
   snd_pcm_hw_params_alloca(&hw);
-  snd_pcm_uframes_t period = 4096, buffer = 16384;
-  return Check(snd_pcm_hw_params_any(pcm, hw), kHwParamsFailed, error) &&
-         Check(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED), kHwParamsFailed, error) &&
-         Check(SetFormat(pcm, hw, encoding, out), kSetFormatFailed, error) &&
+  snd_pcm_uframes_t period = 4096;
+  out->bufferFrames = 16384;
+  return Check(snd_pcm_hw_params_any(pcm, hw), kHwParamsFailed, why) &&
+         Check(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED), kHwParamsFailed, why) &&
+         Check(SetFormat(pcm, hw, encoding, out), kSetFormatFailed, why) &&
          // always stereo: mono files are widened before they are written
-         Check(snd_pcm_hw_params_set_channels(pcm, hw, 2), kHwParamsFailed, error) &&
-         Check(snd_pcm_hw_params_set_rate_near(pcm, hw, &out->rate, nullptr), kHwParamsFailed,
-               error) &&
-         Check(snd_pcm_hw_params_set_period_size_near(pcm, hw, &period, nullptr), kHwParamsFailed,
-               error) &&
-         Check(snd_pcm_hw_params_set_buffer_size_near(pcm, hw, &buffer), kHwParamsFailed, error) &&
-         Check(snd_pcm_hw_params(pcm, hw), kHwParamsFailed, error) &&
-         Check(snd_pcm_hw_params_get_period_size(hw, &out->periodFrames, nullptr), kHwParamsFailed,
-               error);
+         Check(snd_pcm_hw_params_set_channels(pcm, hw, 2), kHwParamsFailed, why) &&
+         Check(snd_pcm_hw_params_set_rate_near(pcm, hw, &out->rate, nullptr), kHwParamsFailed, why) &&
+         Check(snd_pcm_hw_params_set_period_size_near(pcm, hw, &period, nullptr), kHwParamsFailed, why) &&
+         Check(snd_pcm_hw_params_set_buffer_size_near(pcm, hw, &out->bufferFrames), kHwParamsFailed, why) &&
+         Check(snd_pcm_hw_params(pcm, hw), kHwParamsFailed, why) &&
+         Check(snd_pcm_hw_params_get_period_size(hw, &out->periodFrames, nullptr), kHwParamsFailed, why) &&
+         Check(snd_pcm_hw_params_get_buffer_size(hw, &out->bufferFrames), kHwParamsFailed, why);
 }
 
-bool ConfigureSoftware(snd_pcm_t* pcm, DeviceError* error) {
-  constexpr const char* kSwParamsFailed = "Unable to set software parameters";
+bool ConfigureSoftware(snd_pcm_t* pcm, snd_pcm_uframes_t buffer, std::string* why) {
   snd_pcm_sw_params_t* sw;
   snd_pcm_sw_params_alloca(&sw);
   snd_pcm_uframes_t boundary = 0;
-  return Check(snd_pcm_sw_params_current(pcm, sw), kSwParamsFailed, error) &&
-         Check(snd_pcm_sw_params_get_boundary(sw, &boundary), kSwParamsFailed, error) &&
+  return Check(snd_pcm_sw_params_current(pcm, sw), kSwParamsFailed, why) &&
+         Check(snd_pcm_sw_params_get_boundary(sw, &boundary), kSwParamsFailed, why) &&
+         // a full buffer before the start, so that the first periods never run dry
+         Check(snd_pcm_sw_params_set_start_threshold(pcm, sw, buffer), kSwParamsFailed, why) &&
          // the device plays silence past the written audio, never what the ring held before
-         Check(snd_pcm_sw_params_set_silence_threshold(pcm, sw, 0), kSwParamsFailed, error) &&
-         Check(snd_pcm_sw_params_set_silence_size(pcm, sw, boundary), kSwParamsFailed, error) &&
-         Check(snd_pcm_sw_params(pcm, sw), kSwParamsFailed, error);
+         Check(snd_pcm_sw_params_set_silence_threshold(pcm, sw, 0), kSwParamsFailed, why) &&
+         Check(snd_pcm_sw_params_set_silence_size(pcm, sw, boundary), kSwParamsFailed, why) &&
+         Check(snd_pcm_sw_params(pcm, sw), kSwParamsFailed, why);
 }
 
-// Fills the device's slots of the waiter's poll array.
-bool GetPollDescriptors(snd_pcm_t* pcm, Output* out, DeviceError* error) {
+bool GetPollDescriptors(snd_pcm_t* pcm, Output* out, std::string* why) {
   const int count = snd_pcm_poll_descriptors_count(pcm);
-  if (!Check(count > 0 ? 0 : -EINVAL, kHwParamsFailed, error)) return false;
-  out->pollFds.resize(kFirstDeviceSlot + static_cast<size_t>(count));
-  return Check(snd_pcm_poll_descriptors(pcm, out->pollFds.data() + kFirstDeviceSlot,
-                                        static_cast<unsigned>(count)),
-               kHwParamsFailed, error);
+  if (!Check(count > 0 ? 0 : -EINVAL, kHwParamsFailed, why)) return false;
+  out->pollFds.resize(static_cast<size_t>(count));
+  return Check(snd_pcm_poll_descriptors(pcm, out->pollFds.data(), static_cast<unsigned>(count)), kHwParamsFailed,
+               why);
 }
 
 // The system error behind the library's last diagnostic. Some failures reach
@@ -95,27 +93,24 @@ void Quiet(const char*, int, const char*, int err, const char*, ...) {
 
 }  // namespace
 
-std::string DeviceErrorLine(const DeviceError& error) {
-  return std::string(error.what) + ": " + snd_strerror(error.code);
-}
+std::string DeviceErrorLine(const char* what, int code) { return std::string(what) + ": " + snd_strerror(code); }
 
-bool OpenDevice(const std::string& name, SampleEncoding encoding, uint32_t rate, uint32_t channels,
-                size_t fileSampleBytes, Output* out, DeviceError* error) {
+bool OpenDevice(const DeviceRequest& r, Output* out, std::string* why) {
   snd_lib_error_set_handler(Quiet);
   snd_pcm_t* raw = nullptr;
   // non-blocking: the player waits for room itself, so that it can also wait for a stop
-  if (!Check(snd_pcm_open(&raw, name.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK),
-             "unable to open pcm device", error))
+  if (!Check(snd_pcm_open(&raw, r.name.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK), kOpenFailed, why))
     return false;
   out->pcm.reset(raw);
-  out->rate = rate;
-  if (!ConfigureHardware(raw, encoding, out, error) || !ConfigureSoftware(raw, error) ||
-      !GetPollDescriptors(raw, out, error))
+  out->rate = r.rate;
+  if (!ConfigureHardware(raw, r.encoding, out, why) || !ConfigureSoftware(raw, out->bufferFrames, why) ||
+      !GetPollDescriptors(raw, out, why))
     return false;
   out->frameBytes = 2 * SampleBytes(out->encoding);
   out->deviceFrames.resize(out->periodFrames * out->frameBytes);
   // stereo in the device's format is read straight into the device's buffer
-  if (channels == 1 || out->encoding != encoding) out->fileFrames.resize(out->periodFrames * channels * fileSampleBytes);
+  const bool direct = r.channels == 2 && out->encoding == r.encoding;
+  out->fileFrames.resize(direct ? 0 : out->periodFrames * r.channels * r.fileSampleBytes);
   return true;
 }
 
@@ -134,75 +129,53 @@ std::string RateRefusal(unsigned int wanted, unsigned int granted) {
          std::to_string(granted) + " Hz); a plughw: device converts";
 }
 
-WriteResult WriteFrames(Output* out, Watch* watch, snd_pcm_uframes_t count, DeviceError* error) {
-  snd_pcm_t* pcm = out->pcm.get();
-  const unsigned char* frames = out->deviceFrames.data();
-  while (count > 0) {
-    const snd_pcm_sframes_t n = snd_pcm_writei(pcm, frames, count);
-    if (n > 0) {
-      frames += static_cast<size_t>(n) * out->frameBytes;
-      count -= static_cast<snd_pcm_uframes_t>(n);
-      continue;
-    }
-    int result = static_cast<int>(n);
-    if (n == 0 || n == -EAGAIN) {
-      const Wake wake = WaitForRoom(out, watch, &result);
-      if (wake == Wake::Stop) return WriteResult::Stopped;
-      if (wake == Wake::Save) return WriteResult::Saved;
-      if (wake == Wake::Ready) continue;
-    }
-    if (result == -EPIPE || result == -ESTRPIPE || result == -EINTR) result = snd_pcm_recover(pcm, result, 1);
-    if (result < 0) {
-      *error = {"Unable to write to pcm device", result};
-      return WriteResult::Failed;
-    }
-  }
-  return WriteResult::Done;
+snd_pcm_sframes_t WriteSome(Output* out, const unsigned char* frames, snd_pcm_uframes_t count) {
+  const snd_pcm_sframes_t n = snd_pcm_writei(out->pcm.get(), frames, count);
+  return n == 0 ? -EAGAIN : n;
 }
 
-WriteResult WaitUntilPlayed(Output* out, Watch* watch, DeviceError* error) {
-  snd_pcm_t* pcm = out->pcm.get();
-  // a device stopped, or never started, holds no sound (and a sound server
-  // may not know the delay of such a stream)
-  const snd_pcm_state_t state = snd_pcm_state(pcm);
-  if (state != SND_PCM_STATE_RUNNING && state != SND_PCM_STATE_XRUN) return WriteResult::Done;
-  for (snd_pcm_sframes_t before = std::numeric_limits<snd_pcm_sframes_t>::max();;) {
-    snd_pcm_sframes_t delay = 0;
-    const int r = snd_pcm_delay(pcm, &delay);
-    // A device that ran dry has played all. A sound server's stream that ran
-    // dry may go on showing its sink's share of the delay without counting
-    // it down: a delay that no longer falls has played too.
-    if (r == -EPIPE || (r == 0 && (delay <= 0 || delay >= before))) return WriteResult::Done;
-    before = delay;
-    if (r < 0) {
-      *error = {"Unable to write to pcm device", r};
-      return WriteResult::Failed;
-    }
-    // sleep until the queued frames should have played, waking for a stop
-    const int ms = static_cast<int>(std::min<snd_pcm_sframes_t>(delay * 1000 / out->rate + 1, 1000));
-    const Wake wake = Sleep(watch, ms);
-    if (wake == Wake::Stop) return WriteResult::Stopped;
-    if (wake == Wake::Save) return WriteResult::Saved;
-  }
+int HasRoom(Output* out, pollfd* fds, size_t count) {
+  unsigned short revents = 0;
+  const int r = snd_pcm_poll_descriptors_revents(out->pcm.get(), fds, static_cast<unsigned>(count), &revents);
+  if (r < 0) return r;
+  // an error wake is told by the write that follows
+  return (revents & (POLLOUT | POLLERR)) ? 1 : 0;
 }
 
-void DropQueued(const Output& out) {
-  snd_pcm_drop(out.pcm.get());
-  snd_pcm_prepare(out.pcm.get());
+int Recover(Output* out, int error) { return snd_pcm_recover(out->pcm.get(), error, 1); }
+
+int Ready(Output* out) {
+  out->underruns = 0;
+  out->played = false;
+  const snd_pcm_state_t state = snd_pcm_state(out->pcm.get());
+  return state == SND_PCM_STATE_PREPARED || state == SND_PCM_STATE_RUNNING ? 0 : snd_pcm_prepare(out->pcm.get());
 }
 
-bool CloseDevice(Output* out, DeviceError* error) {
+int Drop(Output* out) { return snd_pcm_drop(out->pcm.get()); }
+
+snd_pcm_sframes_t Queued(Output* out) {
   snd_pcm_t* pcm = out->pcm.get();
-  int result = 0;
-  // only a running device holds sound to drain: a stopped or dried-up one has
-  // nothing, and a sound server can fail the drain of an idle stream
-  if (snd_pcm_state(pcm) == SND_PCM_STATE_RUNNING) {
-    // blocking, so that the drain waits until the sound has played
-    snd_pcm_nonblock(pcm, 0);
-    lastSystemError = 0;
-    result = snd_pcm_drain(pcm);
-    if (result >= 0 && lastSystemError != 0) result = -lastSystemError;
+  snd_pcm_sframes_t delay = 0;
+  if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED && snd_pcm_avail(pcm) < static_cast<snd_pcm_sframes_t>(out->bufferFrames)) {
+    // less than a buffer was written: it waits for its start
+    const int r = snd_pcm_start(pcm);
+    if (r < 0) return r;
   }
-  out->pcm.reset();
-  return Check(result, "Unable to write to pcm device", error);
+  if (snd_pcm_state(pcm) != SND_PCM_STATE_RUNNING) return 0;
+  const int r = snd_pcm_delay(pcm, &delay);
+  return r < 0 ? r : std::max<snd_pcm_sframes_t>(delay, 0);
+}
+
+int StartDrain(Output* out) {
+  lastSystemError = 0;
+  const int r = snd_pcm_drain(out->pcm.get());
+  return r >= 0 && lastSystemError != 0 ? -lastSystemError : r;
+}
+
+bool Draining(Output* out) { return snd_pcm_state(out->pcm.get()) == SND_PCM_STATE_DRAINING; }
+
+int CloseDevice(Output* out) {
+  lastSystemError = 0;
+  const int r = snd_pcm_close(out->pcm.release());
+  return r >= 0 && lastSystemError != 0 ? -lastSystemError : r;
 }

@@ -1,5 +1,6 @@
 // The ALSA playback device: opened for a file's format, written a period at a
-// time, drained and closed.
+// time, drained and closed. Nothing here waits: the caller polls the device's
+// descriptors with the rest (see output.h).
 #pragma once
 #include <alsa/asoundlib.h>
 #include <poll.h>
@@ -8,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "player/follow.h"
 #include "wave/sample_format.h"
 
 struct PcmCloser {
@@ -21,31 +21,32 @@ struct Output {
   PcmHandle pcm;
   SampleEncoding encoding = SampleEncoding::S16;  // the file's, or 32-bit float for 64-bit
   unsigned int rate = 0;  // as granted
-  snd_pcm_uframes_t periodFrames = 0;
+  snd_pcm_uframes_t periodFrames = 0, bufferFrames = 0;
   size_t frameBytes = 0;                    // of one stereo device frame
   std::vector<unsigned char> fileFrames;    // one period as read, when it needs widening or converting
   std::vector<unsigned char> deviceFrames;  // one period of stereo device frames
-  std::vector<pollfd> pollFds;              // for waiting on it (see wait.h)
+  std::vector<pollfd> pollFds;              // the device's descriptors, as the waiter polls them
+  int error = 0;                            // the library's code for the last failure
+  int underruns = 0;                        // since the device last took audio
+  bool played = false;                      // it took audio since it was made ready for a pass
 };
 
-// A failed device call: what failed, and the library's error code.
-struct DeviceError {
-  const char* what = nullptr;
-  int code = 0;
+// What the device is asked for, and the failure of a call, as "<what>: <library's text>".
+struct DeviceRequest {
+  std::string name;
+  SampleEncoding encoding;
+  uint32_t rate, channels;
+  size_t fileSampleBytes;
 };
+extern const char kOpenFailed[], kSetFormatFailed[], kWriteFailed[];
+std::string DeviceErrorLine(const char* what, int code);
 
-// What a refused sample format reports.
-extern const char kSetFormatFailed[];
-
-// The line that reports `error`: "<what>: <the library's text>".
-std::string DeviceErrorLine(const DeviceError& error);
-
-// Opens `name` and configures it for interleaved stereo in `encoding` near
-// `rate`, with a period near 4096 and a buffer near 16384 frames, and silence
-// past the written audio. A device without 64-bit float gets 32-bit float.
-// Sizes the buffers for a file of `channels` channels of `fileSampleBytes`.
-bool OpenDevice(const std::string& name, SampleEncoding encoding, uint32_t rate, uint32_t channels,
-                size_t fileSampleBytes, Output* out, DeviceError* error);
+// Opens the device and configures it for interleaved stereo in the request's
+// encoding near its rate, with a period near 4096 and a buffer near 16384
+// frames, silence past the written audio, and a start once the buffer is full.
+// A device without 64-bit float gets 32-bit float. Sizes the buffers for a
+// file of the request's channels. On failure, the line that says why.
+bool OpenDevice(const DeviceRequest& request, Output* out, std::string* why);
 
 // A second line for a device that refused the file's format: a converting one.
 std::string ConvertingDeviceHint(const std::string& name);
@@ -54,21 +55,31 @@ std::string ConvertingDeviceHint(const std::string& name);
 // `wanted` Hz (it would play at the wrong speed); empty when they are equal.
 std::string RateRefusal(unsigned int wanted, unsigned int granted);
 
-// How a write or a wait on the device ended: done, stopped by Ctrl-C, cut
-// short by a save of the file (follow mode), or failed.
-enum class WriteResult { Done, Stopped, Saved, Failed };
+// Writes up to `count` frames from `frames`: how many were taken, -EAGAIN when
+// there is no room, or the library's error.
+snd_pcm_sframes_t WriteSome(Output* out, const unsigned char* frames, snd_pcm_uframes_t count);
 
-// Writes `count` frames from `out.deviceFrames`, waiting for room when the
-// device is full, continuing short writes and recovering from underruns and
-// suspends. Ends early for a stop or a save.
-WriteResult WriteFrames(Output* out, Watch* watch, snd_pcm_uframes_t count, DeviceError* error);
+// After the waiter saw the device's descriptors wake: 1 when there is room, 0
+// when not yet, or the library's error.
+int HasRoom(Output* out, pollfd* fds, size_t count);
 
-// Waits until the device has played what it was given, or a stop or a save.
-WriteResult WaitUntilPlayed(Output* out, Watch* watch, DeviceError* error);
+// Recovers from an underrun or a suspend; the library's result.
+int Recover(Output* out, int error);
 
-// Silences what is queued at once and readies the device for the next pass.
-void DropQueued(const Output& out);
+// The device ready for the first write of a pass; the library's result.
+int Ready(Output* out);
 
-// Lets the device play what it holds, then closes it; false when the last of
-// the audio could not be played.
-bool CloseDevice(Output* out, DeviceError* error);
+// Silences what is queued at once; the library's result.
+int Drop(Output* out);
+
+// Frames queued and not yet heard, starting a device that waits for a full
+// buffer to start; 0 when it holds none, or the library's error.
+snd_pcm_sframes_t Queued(Output* out);
+
+// Starts the drain without waiting: 0 when the device has played all it
+// held, -EAGAIN while it plays on, or the library's error.
+int StartDrain(Output* out);
+bool Draining(Output* out);
+
+// Closes the device: 0, or the error that kept the last of the audio from it.
+int CloseDevice(Output* out);

@@ -5,9 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/fatal.h"
-#include "player/interrupt.h"
-#include "player/wait.h"
 #include "wave/wave_file.h"
 
 namespace {
@@ -32,10 +29,15 @@ void Interleave(uint64_t frames, size_t width, const unsigned char* in, unsigned
   }
 }
 
-void PrintSelection(const Selection& sel, uint64_t rate) {
+// The frame a loop ends at: the stop, or the end of the file if sooner.
+int64_t LoopEnd(const Selection& sel, const Source& source) {
+  return std::min(sel.stop, LengthAsFrame(source.latest.lengthFrames));
+}
+
+void PrintSelection(int64_t start, int64_t end, uint64_t rate) {
   std::puts("Playing...");
-  std::printf("start = %.2f sec\n", static_cast<double>(SecondsFromFrames(sel.start, rate)));
-  std::printf("stop  = %.2f sec\n", static_cast<double>(SecondsFromFrames(sel.stop, rate)));
+  std::printf("start = %.2f sec\n", static_cast<double>(SecondsFromFrames(start, rate)));
+  std::printf("stop  = %.2f sec\n", static_cast<double>(SecondsFromFrames(end, rate)));
 }
 
 // Narrows `count` 64-bit float samples to 32-bit, each written `copies` times
@@ -53,7 +55,7 @@ void NarrowFloats(uint64_t count, int copies, const unsigned char* in, unsigned 
 // Reads up to `want` frames from `pos` into the device's buffer, widening mono
 // and converting where the device needs it; returns the frames read.
 uint64_t ReadPeriod(const Source& source, Output* out, int64_t pos, uint64_t want) {
-  const StreamAttributes& a = source.now;
+  const StreamAttributes& a = source.latest;
   const bool convert = out->encoding != source.encoding;
   const bool mono = a.channels == 1;
   unsigned char* in = mono || convert ? out->fileFrames.data() : out->deviceFrames.data();
@@ -65,61 +67,67 @@ uint64_t ReadPeriod(const Source& source, Output* out, int64_t pos, uint64_t wan
   return got;
 }
 
-// Where the loop's frames end: the stop, or the end of the data if sooner.
-int64_t LoopEnd(const Selection& sel, const Source& source) {
-  return std::min(sel.stop, LengthAsFrame(source.now.lengthFrames));
-}
-
-PassEnd FromWrite(WriteResult result, const DeviceError& error) {
-  switch (result) {
-    case WriteResult::Done: break;
-    case WriteResult::Stopped: return PassEnd::Stopped;
-    case WriteResult::Saved: return PassEnd::Saved;
-    case WriteResult::Failed: Fatal(1, stderr, DeviceErrorLine(error));
+// The file changed under the pass. When the open file itself was written, it
+// is waited out in silence, and no loop counted: in follow mode the pass then
+// starts again from the file as saved; otherwise it plays on, through the
+// header as it is now, so that no byte plays through a stale layout.
+Outcome FollowChange(Source* s, Waiter* w) {
+  if (!Touched(s)) {
+    s->watch.changed = false;  // another file under its name, which the next pass opens
+    return {};
   }
-  return PassEnd::Played;
+  const uint64_t before = s->latest.lengthFrames;
+  Found found;
+  const Event e = s->watch.follow ? Settle(s, w, kSave) : Reread(s, w, &found);
+  if (e != Event::Ready || s->watch.follow) return {e == Event::Ready ? Event::Save : e};
+  if (found == Found::Missing || found == Found::NoData) {
+    s->latest.lengthFrames = 0;  // nothing left to play in this pass; the next one says why
+    return {};
+  }
+  if (auto failure = Take(s, before, "\n")) return {Event::Failed, *failure};
+  return {};
 }
 
-// Plays the selection once from `start`; Played when it ran to its end.
-PassEnd PlayOnce(int64_t start, Session* session, Source* source, Output* out) {
-  Watch* watch = &source->watch;
+// Plays the selection once from `start`: Ready when it ran to its end.
+Outcome PlayOnce(int64_t start, const Session& session, Source* s, Output* out, Waiter* w) {
+  const unsigned wants = s->watch.follow ? unsigned{kSave} : 0u;
   for (int64_t pos = start;;) {
-    if (StopRequested()) return PassEnd::Stopped;
-    // the watch is looked at every period, for devices that never make us wait
-    if (Following(*watch) && TakeSaves(watch)) return PassEnd::Saved;
-    RecheckUnderPass(source, &session->selection);
-    if (!source->complete && Following(*watch)) {
-      // a rewrite caught half way: its save comes when it is done
-      const Wake wake = Sleep(watch, -1);
-      if (wake == Wake::Save) return PassEnd::Saved;
-      if (wake == Wake::Stop) return PassEnd::Stopped;
-      continue;
+    // without a watch, every period looks at the file itself
+    if (s->watch.changed || !s->watch.fd.Valid()) {
+      const Outcome o = FollowChange(s, w);
+      if (o.event != Event::Ready) return o;
     }
-    const int64_t end = LoopEnd(session->selection, *source);
-    if (pos >= end) return PassEnd::Played;
+    const int64_t end = LoopEnd(session.selection, *s);
+    if (pos >= end) return {};
     const uint64_t want = std::min<uint64_t>(out->periodFrames, static_cast<uint64_t>(end - pos));
-    const uint64_t got = ReadPeriod(*source, out, pos, want);
-    if (got == 0) return PassEnd::Played;
-    DeviceError error;
-    const PassEnd written = FromWrite(WriteFrames(out, watch, got, &error), error);
-    if (written != PassEnd::Played) return written;
-    std::printf("\rclock = %.2f sec", static_cast<double>(SecondsFromFrames(pos, source->now.sampleRate)));
+    const uint64_t got = ReadPeriod(*s, out, pos, want);
+    if (got == 0) return {};  // the file ends sooner than its header says
+    Event e = Feed(out, w, got, wants);
+    if (e == Event::Failed) return {e, DeviceFailure(*out)};
+    if (e != Event::Ready) return {e};
+    std::printf("\rclock = %.2f sec", static_cast<double>(SecondsFromFrames(pos, s->latest.sampleRate)));
     pos += static_cast<int64_t>(got);
+    // for a device that never makes us wait
+    e = Glance(w, wants);
+    if (e == Event::Stop || e == Event::Save) return {e};
   }
 }
 
 }  // namespace
 
-PassEnd PlayPass(Session* session, Source* source, Output* out) {
-  const Selection& sel = session->selection;
-  PrintSelection(sel, source->now.sampleRate);
+Failure DeviceFailure(const Output& out) { return {1, DeviceErrorLine(kWriteFailed, out.error), true}; }
+
+Outcome PlayPass(const Session& session, Source* source, Output* out, Waiter* w) {
+  const Selection& sel = session.selection;
   // a start before the data would play the header as sound
   const int64_t start = std::max<int64_t>(sel.start, 0);
-  if (start >= LoopEnd(sel, *source)) return PassEnd::Played;  // nothing to loop over, however many loops
-  for (int i = 0; i < session->loopCount; ++i) {
-    if (session->loopCount != 1) std::printf("\nLoops remaining: %i\n", session->loopCount - i - 1);
-    const PassEnd end = PlayOnce(start, session, source, out);
-    if (end != PassEnd::Played) return end;
+  PrintSelection(sel.start, LoopEnd(sel, *source), source->latest.sampleRate);
+  for (int i = 0; i < session.loopCount; ++i) {
+    // a file shorter than the start has nothing to loop over: no loop is counted
+    if (start >= LoopEnd(sel, *source)) return {};
+    if (session.loopCount != 1) std::printf("\nLoops remaining: %i\n", session.loopCount - i - 1);
+    const Outcome o = PlayOnce(start, session, source, out, w);
+    if (o.event != Event::Ready) return o;
   }
-  return PassEnd::Played;
+  return {};
 }

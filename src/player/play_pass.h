@@ -1,13 +1,15 @@
-// One play pass: the selection, loopCount times, period by period.
+// One play pass: the selection, loopCount times, period by period, from the
+// file as it is: a shorter file clips the pass, never the selection.
 #pragma once
-#include "player/device.h"
+#include "player/event.h"
+#include "player/output.h"
 #include "player/session.h"
 #include "player/source.h"
 
-// Stopped: by Ctrl-C. Saved: a save of the file came (follow mode).
-enum class PassEnd { Played, Stopped, Saved };
-
 // Prints the pass's lines and plays the session's selection from the file
-// open in `source`, following the file if it changes under the pass. A
-// failed device write ends the program with status 1.
-PassEnd PlayPass(Session* session, Source* source, Output* out);
+// open in `source`. Ready when it ran to its end; Stop; Save in follow mode
+// when the file was saved or written under it; Failed with the failure.
+Outcome PlayPass(const Session& session, Source* source, Output* out, Waiter* waiter);
+
+// The failure of a device that failed or was lost, from its error code.
+Failure DeviceFailure(const Output& out);

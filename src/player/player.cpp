@@ -3,17 +3,26 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/fatal.h"
 #include "player/command_loop.h"
-#include "player/console.h"
-#include "player/device.h"
 #include "player/interrupt.h"
+#include "player/output.h"
 #include "player/play_pass.h"
 #include "player/session.h"
 #include "player/source.h"
-#include "player/wait.h"
 
 namespace {
+
+// Saves within this long of each other count as one, up to the longest merge.
+constexpr int64_t kSettleMs = 10;
+constexpr int64_t kMaxSettleMs = 100;
+
+struct Run {
+  const PlayArgs& args;
+  Session session;
+  Source source;
+  Output out;
+  Waiter* waiter;
+};
 
 Session StartSession(const PlayArgs& args, const StreamAttributes& file) {
   Session s;
@@ -25,100 +34,157 @@ Session StartSession(const PlayArgs& args, const StreamAttributes& file) {
   return s;
 }
 
-void OpenOutput(const std::string& name, const Source& source, Output* out) {
-  DeviceError error;
-  const auto rate = static_cast<uint32_t>(source.first.sampleRate);
-  if (!OpenDevice(name, source.encoding, rate, source.first.channels, source.first.bytesPerSample, out,
-                  &error)) {
-    std::string line = DeviceErrorLine(error);
-    if (error.what == kSetFormatFailed) line += "\n" + ConvertingDeviceHint(name);
-    Fatal(1, stderr, line);
+std::optional<Failure> OpenOutput(Run* r) {
+  const Source& s = r->source;
+  const auto rate = static_cast<uint32_t>(s.configured.sampleRate);
+  std::string why;
+  r->out = Output();
+  if (!OpenDevice({r->args.deviceName, s.encoding, rate, s.configured.channels, s.configured.bytesPerSample},
+                  &r->out, &why)) {
+    if (why.rfind(kSetFormatFailed, 0) == 0) why += "\n" + ConvertingDeviceHint(r->args.deviceName);
+    return Failure{1, why, true};
   }
-  const std::string refusal = RateRefusal(rate, out->rate);
-  if (!refusal.empty()) Fatal(1, stderr, refusal);
-  if (out->encoding != source.encoding)
-    std::puts("The device does not take 64-bit float samples: playing them as 32-bit float.");
+  const std::string refusal = RateRefusal(rate, r->out.rate);
+  if (!refusal.empty()) return Failure{1, refusal, true};
+  WaitOnDevice(r->waiter, r->out.pollFds);
+  return std::nullopt;
+}
+
+// After a save: saves that come together count once.
+Event SettleSaves(Waiter* w) {
+  const Deadline last = NowMs() + kMaxSettleMs;
+  Event e;
+  do {
+    w->watch->saved = false;
+    e = Wait(w, kSave, std::min(NowMs() + kSettleMs, last));
+  } while (e == Event::Save);
+  return e == Event::Stop ? e : Event::Ready;
+}
+
+// The file as saved, once it is whole: a save of a file not whole yet is
+// waited out, to the next one. Ready, Stop, or Failed for a new shape.
+Outcome LoadSaved(Run* r) {
+  for (;;) {
+    if (SettleSaves(r->waiter) == Event::Stop) return {Event::Stop};
+    Found found;
+    if (Reload(&r->source, r->waiter, &found) == Event::Stop) return {Event::Stop};
+    if (found == Found::Whole) {
+      if (auto failure = Take(&r->source, ~uint64_t{0}, "")) return {Event::Failed, *failure};
+      return {};
+    }
+    const Event e = Wait(r->waiter, kSave, kNever);
+    if (e != Event::Save) return {e};
+  }
 }
 
 // Plays the selection until a pass runs to its end or is stopped. In follow
 // mode a save restarts it at once: the queued sound is dropped, the file read
 // again, and the selection played from its start with the full loop count.
 // `untilHeard`: a pass ends only when its sound has played.
-PassEnd PlayFollowingSaves(Session* session, Source* source, Output* out, bool untilHeard) {
+Outcome PlayFollowingSaves(Run* r, bool untilHeard) {
   for (;;) {
-    PassEnd end = PlayPass(session, source, out);
-    DeviceError error;
-    if (end == PassEnd::Played && untilHeard) {
-      switch (WaitUntilPlayed(out, &source->watch, &error)) {
-        case WriteResult::Done: break;
-        case WriteResult::Stopped: end = PassEnd::Stopped; break;
-        case WriteResult::Saved: end = PassEnd::Saved; break;
-        case WriteResult::Failed: Fatal(1, stderr, DeviceErrorLine(error));
-      }
+    Output* out = &r->out;
+    if (const int e = Ready(out); e < 0) return {Event::Failed, {1, DeviceErrorLine(kWriteFailed, e), true}};
+    Outcome o = PlayPass(r->session, &r->source, out, r->waiter);
+    if (o.event == Event::Ready && untilHeard) {
+      o.event = Drain(out, r->waiter, r->source.watch.follow ? unsigned{kSave} : 0u);
+      if (o.event == Event::Failed) o.failure = DeviceFailure(*out);
     }
-    if (end != PassEnd::Saved) return end;
+    if (o.event != Event::Save) return o;
     std::putchar('\n');
-    // saves that come together count once; a file not whole yet plays when its save comes
-    for (;;) {
-      if (SettleSaves(&source->watch) == Wake::Stop) return PassEnd::Stopped;
-      if (ReopenSource(source, &session->selection, true)) break;
-      if (Sleep(&source->watch, -1) == Wake::Stop) return PassEnd::Stopped;
-    }
-    DropQueued(*out);
+    Drop(out);  // the old sound stops now; the device is made ready again above
+    o = LoadSaved(r);
+    if (o.event != Event::Ready) return o;
   }
 }
 
 // A pass that returns to the menu ends when its sound has played. Ctrl-C stops
 // it, and drops what is queued; anywhere else Ctrl-C ends the program.
-void PlayStoppable(Session* session, Source* source, Output* out) {
+Outcome PlayStoppable(Run* r) {
   CatchInterrupts();
-  if (PlayFollowingSaves(session, source, out, true) == PassEnd::Stopped || StopRequested())
-    DropQueued(*out);
+  Outcome o = PlayFollowingSaves(r, true);
+  // a device lost while the menu waited (a sound server started again) is opened again, once
+  if (o.event == Event::Failed && o.failure.toStderr && !r->out.played) {
+    std::puts("The device was lost: opening it again.");
+    const auto failure = OpenOutput(r);
+    o = failure ? Outcome{Event::Failed, *failure} : PlayFollowingSaves(r, true);
+  }
+  if (o.event == Event::Stop) Drop(&r->out);
   DefaultInterrupts();
+  return o;
 }
 
 // The last pass's sound plays out before the device closes; a device that
 // fails meanwhile is reported, since the tail was never heard.
-void Release(Output* out) {
+std::optional<Failure> Release(Run* r) {
   std::putchar('\n');
-  DeviceError error;
-  if (WaitUntilPlayed(out, nullptr, &error) == WriteResult::Failed || !CloseDevice(out, &error))
-    Fatal(1, stderr, DeviceErrorLine(error));
+  int error = 0;
+  if (Drain(&r->out, r->waiter, 0) == Event::Failed) error = r->out.error;
+  const int closed = CloseDevice(&r->out);
+  if (error == 0) error = closed;
+  if (error < 0) return Failure{1, DeviceErrorLine(kWriteFailed, error), true};
+  return std::nullopt;
+}
+
+// Before a pass the file is read again: a new shape ends the run, as does a
+// missing file or data chunk with follow mode off; in follow mode a file not
+// whole yet plays when its own save comes.
+Outcome LoadForPass(Run* r, bool bySave) {
+  if (bySave) SettleSaves(r->waiter);
+  Found found;
+  Reload(&r->source, r->waiter, &found);
+  auto refusal = Refusal(r->source, found);
+  if (found != Found::Whole && r->source.watch.follow) {
+    // nothing to play until the next save
+    if (refusal && !bySave) std::puts(refusal->line.c_str());
+    return {Event::Save};
+  }
+  if (refusal) return {Event::Failed, *refusal};
+  // before a pass the warning is given every time, the reminder of a changed file
+  if (auto failure = Take(&r->source, ~uint64_t{0}, "")) return {Event::Failed, *failure};
+  return {};
+}
+
+// "x": the end the user asked for. With follow mode off the file is checked
+// once more; in follow mode a file missing or in flux is the renderer's affair.
+std::optional<Failure> End(Run* r) {
+  Source& s = r->source;
+  if (s.watch.follow && s.watch.writing) return std::nullopt;
+  Found found;
+  Reload(&s, r->waiter, &found);
+  if (s.watch.follow && found != Found::Whole) return std::nullopt;
+  if (auto refusal = Refusal(s, found)) return refusal;
+  return Take(&s, ~uint64_t{0}, "");
 }
 
 // Menu and passes until a word or the end of a pass ends the run.
-void Run(const PlayArgs& args, Session* session, Source* source, Output* out) {
-  Console console;
-  console.buffered = args.typedAhead;
-  console.watch = &source->watch;
-  const std::string* firstWord = args.autoCommand ? &args.commandText : nullptr;
+std::optional<Failure> Loop(Run* r, Console* console) {
+  const std::string* firstWord = r->args.autoCommand ? &r->args.commandText : nullptr;
   for (;;) {
     bool bySave = false;
-    const Next next = RunMenu(session, source, &console, firstWord, &bySave);
+    const Next next = RunMenu(&r->session, &r->source, console, firstWord, &bySave);
     firstWord = nullptr;
-    // the file is read again before every pass, and before the end, so a change
-    // is reported; a save of a file not whole yet plays when its own save comes
-    if (!ReopenSource(source, &session->selection, bySave)) continue;
-    if (next == Next::End) return;
-    if (next == Next::PlayAndEnd) {
-      PlayFollowingSaves(session, source, out, false);
-      return;
-    }
-    PlayStoppable(session, source, out);
+    if (next == Next::End) return End(r);
+    Outcome o = LoadForPass(r, bySave);
+    if (o.event == Event::Save) continue;
+    if (o.event == Event::Failed) return o.failure;
+    o = next == Next::PlayAndEnd ? PlayFollowingSaves(r, false) : PlayStoppable(r);
+    if (o.event == Event::Failed) return o.failure;
+    if (next == Next::PlayAndEnd) return std::nullopt;
     std::putchar('\n');
   }
 }
 
 }  // namespace
 
-void PLAY(const PlayArgs& args) {
+std::optional<Failure> PLAY(const PlayArgs& args, Console* console) {
   InitInterrupts();
-  Source source;
-  OpenSource(args.path, &source);
-  Session session = StartSession(args, source.first);
-  Output out;
-  OpenOutput(args.deviceName, source, &out);
-  if (args.follow) FollowSaves(&source);
-  Run(args, &session, &source, &out);
-  Release(&out);
+  Run r{args, {}, {}, {}, console->waiter};
+  if (auto failure = OpenSource(args.path, args.follow, r.waiter, &r.source)) return failure;
+  r.session = StartSession(args, r.source.configured);
+  if (auto failure = OpenOutput(&r)) return failure;
+  if (r.out.encoding != r.source.encoding)
+    std::puts("The device does not take 64-bit float samples: playing them as 32-bit float.");
+  if (auto failure = Loop(&r, console)) return failure;
+  return Release(&r);
 }

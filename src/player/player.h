@@ -1,6 +1,10 @@
 // One player run: set-up, the menu and play passes, release.
 #pragma once
+#include <optional>
 #include <string>
+
+#include "player/console.h"
+#include "player/event.h"
 
 struct PlayArgs {
   std::string path;
@@ -11,10 +15,9 @@ struct PlayArgs {
   bool autoCommand = false;
   int loopCount = 1;
   bool follow = false;  // a save of the file plays the selection
-  std::string typedAhead;  // input read at the file prompt, not yet used
 };
 
-// Plays `args.path` on `args.deviceName` until the user or the first command
-// ends the run; returns after releasing everything. Fatal problems end the
-// program with status 1 or 2.
-void PLAY(const PlayArgs& args);
+// Plays `args.path` on `args.deviceName`, reading words from `console`, until
+// the user or the first command ends the run; returns after releasing
+// everything: nothing for a normal end, or the failure that ended it.
+std::optional<Failure> PLAY(const PlayArgs& args, Console* console);

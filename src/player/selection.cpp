@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
-#include "player/console.h"
 
 namespace {
 
@@ -86,16 +84,4 @@ int64_t OutFrameFor(uint32_t rate, int64_t limit, float seconds) {
       x >= -9223372036854775808.0f)
     return FramesFromSeconds(rate, seconds);
   return limit;
-}
-
-void SetInTime(Console* console, uint32_t rate, int64_t limit, int64_t* start) {
-  std::puts("Enter in-time in seconds.");
-  float seconds;
-  if (ReadFloat(console, &seconds)) *start = InFrameFor(rate, limit, seconds);
-}
-
-void SetOutTime(Console* console, uint32_t rate, int64_t limit, int64_t* stop) {
-  std::puts("Enter out-time in seconds.");
-  float seconds;
-  if (ReadFloat(console, &seconds)) *stop = OutFrameFor(rate, limit, seconds);
 }

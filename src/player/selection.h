@@ -2,8 +2,6 @@
 #pragma once
 #include <cstdint>
 
-struct Console;
-
 struct Selection {
   int64_t start = 0;
   int64_t stop = 0;  // exclusive
@@ -39,7 +37,3 @@ float SecondsFromFrames(int64_t frames, uint64_t rate);
 // negative or not finite give 0; out-times past `limit` or not finite give `limit`.
 int64_t InFrameFor(uint32_t rate, int64_t limit, float seconds);
 int64_t OutFrameFor(uint32_t rate, int64_t limit, float seconds);
-
-// The two prompts. A reply that is not a number leaves the frame unchanged.
-void SetInTime(Console* console, uint32_t rate, int64_t limit, int64_t* start);
-void SetOutTime(Console* console, uint32_t rate, int64_t limit, int64_t* stop);

@@ -2,119 +2,157 @@
 
 #include <sys/stat.h>
 
-#include "app/fatal.h"
-#include "player/selection.h"
+#include <algorithm>
+#include <cstdio>
+
 #include "wave/wave_file.h"
 
 namespace {
 
+// A file not written to for this long is taken as it is.
+constexpr int64_t kFluxMs = 200;
+
 int64_t Nanoseconds(const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
 
-// Reads the header from the open handle, noting when the file was as read.
-HeaderStatus ReadHeader(Source* s) {
+// Reads the header of the open file, noting when the file was as read.
+Found Read(Source* s) {
+  s->watch.changed = false;
   struct stat st;
-  if (fstat(s->file.Get(), &st) != 0) return HeaderStatus::Unreadable;
+  if (!s->file.Valid() || fstat(s->file.Get(), &st) != 0) return Found::Missing;
   s->size = st.st_size;
   s->modified = Nanoseconds(st.st_mtim);
-  return GetAttributes(s->file.Get(), &s->window, &s->now);
+  StreamAttributes& a = s->looked;
+  const HeaderStatus status = GetAttributes(s->file.Get(), &s->window, &a);
+  if (status == HeaderStatus::Unreadable) return Found::Missing;
+  if (status == HeaderStatus::NoData) return Found::NoData;
+  SampleEncoding encoding;
+  std::string why;
+  // a writer's header before it is patched: no format yet, or no size for the data after it
+  const bool unfinished = a.lengthFrames == 0 && static_cast<uint64_t>(st.st_size) > a.dataOffset;
+  return ChooseEncoding(a, &encoding, &why) && !unfinished ? Found::Whole : Found::NotWhole;
 }
 
-// Opens the file by name and reads its header. A file that is gone or has no
-// data chunk ends the program, unless `untilSaved`: then the source is left as
-// it was, and false says that the file is not whole yet.
-bool Load(const std::string& path, Source* s, bool untilSaved) {
-  UniqueFd previous = std::move(s->file);
-  const StreamAttributes previousHeader = s->now;
-  const off_t previousSize = s->size;
-  const int64_t previousModified = s->modified;
-  s->file.Reset(OpenWaveFile(path.c_str()));
-  const HeaderStatus status = s->file.Valid() ? ReadHeader(s) : HeaderStatus::Unreadable;
-  if (untilSaved && (status != HeaderStatus::Ok || !s->now.hasFormat)) {
-    s->file = std::move(previous);
-    s->now = previousHeader;
-    s->size = previousSize;
-    s->modified = previousModified;
-    return false;
+// A writer may be between two writes: the file counts as being written from now.
+void MarkInFlux(Watch* watch) {
+  watch->writing = true;
+  watch->changedAt = std::max(watch->changedAt, NowMs());
+}
+
+template <typename Look>
+Event LookSettled(Source* s, Waiter* w, Found* found, Look look) {
+  for (int tries = 0;; ++tries) {
+    const Event e = Settle(s, w, 0);
+    if (e != Event::Ready) return e;
+    *found = look();
+    if (*found != Found::NotWhole || tries > 0) return Event::Ready;
+    MarkInFlux(&s->watch);
   }
-  if (status == HeaderStatus::Unreadable) Fatal(2, stdout, "The file called " + path + " cannot be found!");
-  if (!s->now.hasFormat) std::puts("Can't find format chunk in wave file!");
-  if (status == HeaderStatus::NoData) Fatal(2, stdout, "Can't find data block in wave file!");
-  s->complete = true;
-  return true;
 }
 
-// The line for the first difference that the device set up for `first` cannot play.
-const char* ShapeChange(const StreamAttributes& first, const StreamAttributes& now) {
-  if (now.sampleRate != first.sampleRate)
+// The line for the first difference that the device set up for `configured` cannot play.
+const char* ShapeChange(const StreamAttributes& configured, const StreamAttributes& now) {
+  if (now.sampleRate != configured.sampleRate)
     return "WARNING: Wavefile samplerate has changed!  Restart the program.";
   // the same width as float instead of integer, or in another container, is a different depth too
-  if (now.bitsPerSample != first.bitsPerSample || now.formatCode != first.formatCode ||
-      now.bytesPerSample != first.bytesPerSample)
+  if (now.bitsPerSample != configured.bitsPerSample || now.formatCode != configured.formatCode ||
+      now.bytesPerSample != configured.bytesPerSample)
     return "WARNING: Wavefile bit depth has changed!  Restart the program.";
-  if (now.channels != first.channels)
+  if (now.channels != configured.channels)
     return "WARNING: Wavefile channel number has changed!  Restart the program.";
   return nullptr;
 }
 
-// The one check of a header read again: a new shape ends the program, a new
-// length is followed. `prefix` starts the lines (a newline under a clock line).
-void Compare(Source* s, Selection* selection, uint64_t previousLength, const char* prefix) {
-  if (const char* change = ShapeChange(s->first, s->now)) Fatal(1, stdout, prefix + std::string(change));
-  if (s->now.lengthFrames != s->first.lengthFrames && s->now.lengthFrames != previousLength) {
-    std::printf("%sWARNING: Wavefile length has changed!\n", prefix);
-    if (static_cast<uint64_t>(selection->stop) > s->now.lengthFrames)
-      selection->stop = LengthAsFrame(s->now.lengthFrames);
-  }
-}
+std::string NotFoundLine(const std::string& path) { return "The file called " + path + " cannot be found!"; }
 
 }  // namespace
 
-void OpenSource(const std::string& path, Source* s) {
+std::optional<Failure> OpenSource(const std::string& path, bool follow, Waiter* waiter, Source* s) {
   s->path = path;
-  Load(path, s, false);
+  waiter->watch = &s->watch;
+  // the watch comes first, so that a writer at work now is seen
   std::string why;
-  if (!ChooseEncoding(s->now, &s->encoding, &why)) Fatal(2, stdout, why);
-  s->first = s->now;
+  if (!StartWatch(path, &s->watch, &why) && follow) std::printf("Follow mode is off: %s\n", why.c_str());
+  s->watch.follow = follow && s->watch.fd.Valid();
+  Found found;
+  LookSettled(s, waiter, &found, [s] {
+    s->file.Reset(OpenWaveFile(s->path.c_str()));
+    return Read(s);
+  });
+  if (const auto refused = Refusal(*s, found)) return refused;
+  if (!ChooseEncoding(s->looked, &s->encoding, &why)) return Failure{2, why};
+  s->configured = s->latest = s->looked;
+  return std::nullopt;
 }
 
-bool ReopenSource(Source* s, Selection* selection, bool untilSaved) {
-  if (!Load(s->path, s, untilSaved)) return false;
-  // before a pass the warning is given every time, the reminder of a changed file
-  Compare(s, selection, ~uint64_t{0}, "");
-  return true;
+Event Settle(Source* s, Waiter* w, unsigned wants) {
+  const Watch& watch = s->watch;
+  while (watch.writing && NowMs() - watch.changedAt < kFluxMs) {
+    const Event e = Wait(w, wants | kChange, watch.changedAt + kFluxMs);
+    if (e != Event::Change && e != Event::Timeout) return e;
+  }
+  return Event::Ready;
+}
+
+Event Reload(Source* s, Waiter* w, Found* found) {
+  return LookSettled(s, w, found, [s] {
+    s->file.Reset(OpenWaveFile(s->path.c_str()));
+    return Read(s);
+  });
+}
+
+void Refresh(Source* s, Waiter* w) {
+  if (!s->watch.changed && s->watch.fd.Valid()) return;
+  Found found;
+  if (Reload(s, w, &found) == Event::Ready && found == Found::Whole && !ShapeChange(s->configured, s->looked))
+    s->latest = s->looked;
+}
+
+bool Touched(Source* s) {
+  struct stat st;
+  return fstat(s->file.Get(), &st) != 0 || st.st_size != s->size || Nanoseconds(st.st_mtim) != s->modified;
+}
+
+Event Reread(Source* s, Waiter* w, Found* found) {
+  return LookSettled(s, w, found, [s] { return Read(s); });
+}
+
+std::optional<Failure> Refusal(const Source& s, Found found) {
+  if (found == Found::Missing) return Failure{2, NotFoundLine(s.path)};
+  if (found != Found::NoData) return std::nullopt;
+  if (!s.looked.hasFormat) std::puts("Can't find format chunk in wave file!");
+  return Failure{2, "Can't find data block in wave file!"};
+}
+
+std::optional<Failure> Take(Source* s, uint64_t previousLength, const char* prefix) {
+  if (const char* change = ShapeChange(s->configured, s->looked)) return Failure{1, prefix + std::string(change)};
+  if (s->looked.lengthFrames != s->configured.lengthFrames && s->looked.lengthFrames != previousLength)
+    std::printf("%sWARNING: Wavefile length has changed!\n", prefix);
+  s->latest = s->looked;
+  return std::nullopt;
 }
 
 bool ReadUnchanged(Source* s, UniqueFd* file) {
   file->Reset(OpenWaveFile(s->path.c_str()));
   StreamAttributes a;
   if (!file->Valid()) {
-    std::printf("The file called %s cannot be found!\n", s->path.c_str());
+    std::puts(NotFoundLine(s->path).c_str());
     return false;
   }
-  if (GetAttributes(file->Get(), &s->window, &a) != HeaderStatus::Ok || ShapeChange(s->now, a) ||
-      a.dataOffset != s->now.dataOffset || a.lengthFrames != s->now.lengthFrames) {
+  if (GetAttributes(file->Get(), &s->window, &a) != HeaderStatus::Ok || ShapeChange(s->latest, a) ||
+      a.dataOffset != s->latest.dataOffset || a.lengthFrames != s->latest.lengthFrames) {
     std::puts("The file has changed since it was last played: play it again first.");
     return false;
   }
   return true;
 }
 
-bool FollowSaves(Source* s) {
+void FollowSaves(Source* s) {
   std::string why;
-  if (StartWatch(s->path, &s->watch, &why)) return true;
-  std::printf("Follow mode is off: %s\n", why.c_str());
-  return false;
-}
-
-void RecheckUnderPass(Source* s, Selection* selection) {
-  struct stat st;
-  if (fstat(s->file.Get(), &st) != 0 ||
-      (st.st_size == s->size && Nanoseconds(st.st_mtim) == s->modified))
+  if (!s->watch.fd.Valid() && !StartWatch(s->path, &s->watch, &why)) {
+    std::printf("Follow mode is off: %s\n", why.c_str());
     return;
-  const uint64_t previousLength = s->complete ? s->now.lengthFrames : 0;
-  s->complete = ReadHeader(s) == HeaderStatus::Ok && s->now.hasFormat;
-  if (s->complete)
-    Compare(s, selection, previousLength, "\n");
-  else
-    s->now.lengthFrames = 0;
+  }
+  s->watch.follow = true;
+  s->watch.saved = false;
+  std::puts("Follow mode is on: a save of the file plays the selection.");
 }

@@ -1,51 +1,75 @@
 // The wave file being played: opened by name for each pass, its header read
 // from that same handle, so that header and audio always come from one file.
+// The file is the renderer's: one in flux (being written, or with a header not
+// whole) is waited out, and never taken for the file's state.
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "player/follow.h"
-#include "player/selection.h"
+#include "player/event.h"
 #include "player/unique_fd.h"
+#include "player/wait.h"
+#include "player/watch.h"
 #include "wave/sample_format.h"
 #include "wave/wave_header.h"
 
 struct Source {
   std::string path;
-  StreamAttributes first;  // at set-up: the device is configured for its shape
-  StreamAttributes now;    // as read for the current pass
-  bool complete = true;    // false while a rewrite under a pass has no whole header yet
+  StreamAttributes configured;  // at set-up: the device plays this shape
+  StreamAttributes latest;      // the file's header as last taken for the file's state
+  StreamAttributes looked;      // as the last look found it, whole or not
   SampleEncoding encoding = SampleEncoding::S16;
-  UniqueFd file;
-  std::vector<unsigned char> window;  // the header's bytes, read once per pass
-  off_t size = 0;                     // the file's size and change time (ns) when
-  int64_t modified = 0;               // its header was read
-  Watch watch;                        // in follow mode, saves of the file
+  UniqueFd file;                       // this pass's handle
+  std::vector<unsigned char> window;   // the header's bytes, read once per look
+  off_t size = 0;                      // the open file's size and change time (ns)
+  int64_t modified = 0;                // when its header was read
+  Watch watch;
 };
 
-// Opens the file and reads its header for set-up. A missing file, a missing
-// data chunk or a format that cannot play ends the program with status 2.
-void OpenSource(const std::string& path, Source* source);
+// What a look at the file found.
+enum class Found { Whole, Missing, NoData, NotWhole };
 
-// Before a pass (and before the end the user asked for): opens the file by
-// name again and reads its header. A changed rate, depth or channel count ends
-// the program with status 1; a new length warns and pulls the stop back into
-// the file. A missing file or data chunk ends it with status 2, unless
-// `untilSaved` (a pass for a save): then false says that the file is not whole
-// yet, and nothing changes.
-bool ReopenSource(Source* source, Selection* selection, bool untilSaved);
+// Set-up: starts the watch (in follow mode a watch that cannot start says so),
+// opens the file and reads its header. A missing file, a missing data chunk or
+// a format that cannot play is a failure with status 2.
+std::optional<Failure> OpenSource(const std::string& path, bool follow, Waiter* waiter, Source* source);
+
+// Waits while the file is in flux: until it is saved, or has not changed for
+// a moment. Ready then, or a stop or a save as `wants` allows.
+Event Settle(Source* source, Waiter* waiter, unsigned wants);
+
+// Before a pass, and for a save: settles, then opens the file by name again
+// and reads its header into `looked`. A header not whole gets one more wait,
+// for a writer between two writes. Ready, or Stop.
+Event Reload(Source* source, Waiter* waiter, Found* found);
+
+// Between passes, for a word that needs the file's length: when the watch
+// says the file changed, reads it again, and takes a whole header of the same
+// shape for the file's state. Quiet: the next pass says what changed.
+void Refresh(Source* source, Waiter* waiter);
+
+// Under a pass, when the watch says the file changed: whether the open file
+// itself was written since its header was read.
+bool Touched(Source* source);
+
+// As Reload, for the open file.
+Event Reread(Source* source, Waiter* waiter, Found* found);
+
+// The failure of a look that found no file or no data chunk (status 2);
+// nothing for a look that found one.
+std::optional<Failure> Refusal(const Source& source, Found found);
+
+// Takes what the last look found for the file's state. A shape the device
+// cannot play (rate, depth, channels) is a failure with status 1; a length
+// other than `previousLength` warns. `prefix` starts the lines (a newline
+// under a clock line).
+std::optional<Failure> Take(Source* source, uint64_t previousLength, const char* prefix);
 
 // Between passes, for a look at the audio: opens the file by name again into
 // `file`. False, after a line that says why, when it is gone or no longer as
 // the last pass found it.
 bool ReadUnchanged(Source* source, UniqueFd* file);
 
-// Turns follow mode on. When the file's directory cannot be watched, one line
-// says why, and follow mode stays off.
-bool FollowSaves(Source* source);
-
-// During a pass, once a period: when the open file's size or change time
-// moved, reads its header again and checks it as before a pass, so that no
-// byte plays through a stale layout. A header not yet whole (a rewrite caught
-// half way) leaves nothing to play until it is.
-void RecheckUnderPass(Source* source, Selection* selection);
+// Turns follow mode on, or says why it cannot be.
+void FollowSaves(Source* source);

@@ -1,5 +1,6 @@
 #include "player/wait.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -8,75 +9,70 @@
 
 namespace {
 
-// Saves within this long of each other count as one.
-constexpr int kSettleMs = 10;
-constexpr int kMaxSettleMs = 100;
+constexpr size_t kStopFd = 0, kWatchFd = 1, kInputFd = 2;
+constexpr int64_t kGlanceMs = 5;
 
-// Polls `count` descriptors of `fds`, the first two being the stop request and
-// the watch, until something happens or `ms` pass; says which woke it first.
-Wake Poll(pollfd* fds, nfds_t count, Watch* watch, int ms, int* error) {
-  std::fflush(stdout);
-  fds[kStopSlot] = {StopFd(), POLLIN, 0};
-  fds[kWatchSlot] = {watch && Following(*watch) ? watch->fd.Get() : -1, POLLIN, 0};
-  for (;;) {
-    const int n = poll(fds, count, ms);
-    if (StopRequested()) return Wake::Stop;
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      *error = -errno;
-      return Wake::Failed;
-    }
-    if (fds[kWatchSlot].revents != 0 && TakeSaves(watch)) return Wake::Save;
-    // events for other files were read; any other wake is for the caller
-    if (n == 0 || n > (fds[kWatchSlot].revents != 0 ? 1 : 0)) return Wake::Ready;
-  }
+// A save latched by the watch, or an event of the file since the wait began
+// (`seen` events before it), as the caller asked.
+Event Latched(const Watch* watch, unsigned wants, uint64_t seen) {
+  if (watch && (wants & kSave) && watch->follow && watch->saved) return Event::Save;
+  if (watch && (wants & kChange) && watch->events != seen) return Event::Change;
+  return Event::Timeout;
+}
+
+// Reads the watch's events; a watch that cannot be kept stops follow mode, in one line.
+void KeepWatch(Watch* watch) {
+  std::string why;
+  if (ReadWatch(watch, NowMs(), &why)) return;
+  if (watch->follow) std::printf("Follow mode has stopped: %s\n", why.c_str());
+  watch->fd.Reset();
+  watch->follow = false;
 }
 
 }  // namespace
 
-Wake WaitForRoom(Output* out, Watch* watch, int* error) {
-  pollfd* device = out->pollFds.data() + kFirstDeviceSlot;
-  const nfds_t count = out->pollFds.size() - kFirstDeviceSlot;
+int64_t NowMs() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1'000'000;
+}
+
+void StartWaiter(Waiter* w) { w->fds.assign(kDeviceFds, {-1, POLLIN, 0}); }
+
+void WaitOnDevice(Waiter* w, const std::vector<pollfd>& fds) {
+  w->fds.resize(kDeviceFds);
+  w->fds.insert(w->fds.end(), fds.begin(), fds.end());
+}
+
+Event Wait(Waiter* w, unsigned wants, Deadline until) {
+  std::fflush(stdout);
+  w->fds[kStopFd] = {StopFd(), POLLIN, 0};
+  w->fds[kWatchFd] = {w->watch && w->watch->fd.Valid() ? w->watch->fd.Get() : -1, POLLIN, 0};
+  // what is not asked for must not wake the wait, or it would spin
+  w->fds[kInputFd] = {(wants & kInput) ? 0 : -1, POLLIN, 0};
+  const nfds_t count = (wants & kRoom) ? w->fds.size() : kDeviceFds;
+  const uint64_t seen = w->watch ? w->watch->events : 0;
   for (;;) {
-    const Wake wake = Poll(out->pollFds.data(), out->pollFds.size(), watch, -1, error);
-    if (wake != Wake::Ready) return wake;
-    unsigned short revents = 0;
-    const int r = snd_pcm_poll_descriptors_revents(out->pcm.get(), device, static_cast<unsigned>(count), &revents);
-    if (r < 0) {
-      *error = r;
-      return Wake::Failed;
+    if (StopRequested()) return Event::Stop;
+    if (const Event latched = Latched(w->watch, wants, seen); latched != Event::Timeout) return latched;
+    const int64_t now = w->lastLook = NowMs();
+    // a deadline already past still gets one look
+    const int ms = until == kNever ? -1 : static_cast<int>(std::clamp<int64_t>(until - now, 0, 60'000));
+    const int n = poll(w->fds.data(), count, ms);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Event::Timeout;  // nothing that works to wait on: never spin
+    if (w->fds[kWatchFd].revents) {
+      KeepWatch(w->watch);
+      continue;  // a save or a change is latched above; other files' events wait on
     }
-    // Any wake of the device's descriptors goes back to a write, which tells:
-    // a sound server that went away leaves them readable with no events, and
-    // only a write attempt turns that into an error instead of a busy loop.
-    for (nfds_t i = 0; i < count; ++i)
-      if (device[i].revents != 0) return Wake::Ready;
+    if (w->fds[kInputFd].revents) return Event::Input;
+    for (nfds_t i = kDeviceFds; i < count; ++i)
+      if (w->fds[i].revents) return Event::Ready;
+    if (n == 0 && NowMs() >= until) return Event::Timeout;
   }
 }
 
-Wake Sleep(Watch* watch, int ms) {
-  pollfd fds[kFirstDeviceSlot];
-  int error = 0;
-  const Wake wake = Poll(fds, kFirstDeviceSlot, watch, ms, &error);
-  return wake == Wake::Failed ? Wake::Ready : wake;
-}
-
-Wake WaitForInput(int fd, Watch* watch) {
-  pollfd fds[kFirstDeviceSlot + 1];
-  fds[kFirstDeviceSlot] = {fd, POLLIN, 0};
-  int error = 0;
-  for (;;) {
-    const Wake wake = Poll(fds, kFirstDeviceSlot + 1, watch, -1, &error);
-    if (wake == Wake::Save) return Wake::Save;
-    // readable, ended or failed: the read that follows tells which
-    if (wake != Wake::Ready || fds[kFirstDeviceSlot].revents != 0) return Wake::Ready;
-  }
-}
-
-Wake SettleSaves(Watch* watch) {
-  for (int waited = 0; waited < kMaxSettleMs; waited += kSettleMs) {
-    const Wake wake = Sleep(watch, kSettleMs);
-    if (wake != Wake::Save) return wake;
-  }
-  return Wake::Ready;
+Event Glance(Waiter* w, unsigned wants) {
+  if (NowMs() - w->lastLook < kGlanceMs && !StopRequested()) return Event::Timeout;
+  return Wait(w, wants & ~(kRoom | kInput), NowMs());
 }

@@ -1,28 +1,39 @@
-// The one place the program sleeps: until the device has room, a time has
-// passed, or standard input has bytes; a stop request (Ctrl-C during a pass)
-// and, in follow mode, a save of the file wake it too. Standard output is
-// flushed first, so the console is up to date whenever the program waits.
+// The one place the program waits: for room on the device, a word on standard
+// input, a stop (Ctrl-C during a pass), a save or a change of the file, or a
+// deadline on the monotonic clock. Events that are not asked for, or not for
+// the file, never extend a deadline. Standard output is flushed first, so the
+// console is up to date whenever the program waits.
 #pragma once
-#include "player/device.h"
-#include "player/follow.h"
+#include <poll.h>
 
-enum class Wake { Ready, Stop, Save, Failed };
+#include <cstdint>
+#include <vector>
 
-// Output::pollFds holds the waiter's own descriptors first, then the device's.
-constexpr size_t kStopSlot = 0;
-constexpr size_t kWatchSlot = 1;
-constexpr size_t kFirstDeviceSlot = 2;
+#include "player/event.h"
+#include "player/watch.h"
 
-// Until the device has room for a write. On Failed, `*error` holds the code.
-Wake WaitForRoom(Output* out, Watch* watch, int* error);
+// What a wait may end for, besides a stop and its deadline.
+enum Wants : unsigned { kRoom = 1, kInput = 2, kSave = 4, kChange = 8 };
 
-// Until `ms` milliseconds have passed (Ready); -1 waits for a stop or a save.
-Wake Sleep(Watch* watch, int ms);
+using Deadline = int64_t;  // milliseconds on the monotonic clock
+constexpr Deadline kNever = INT64_MAX;
+int64_t NowMs();
 
-// Until `fd` has bytes to read, or has ended (Ready). Not woken by a stop:
-// in the menu Ctrl-C ends the program.
-Wake WaitForInput(int fd, Watch* watch);
+struct Waiter {
+  Watch* watch = nullptr;
+  std::vector<pollfd> fds;  // the stop request, the watch, standard input, then the device's
+  int64_t lastLook = 0;     // when the descriptors were last polled
+};
+constexpr size_t kDeviceFds = 3;
 
-// After a save: until the watch has been quiet for a moment, so that saves
-// that come together count once.
-Wake SettleSaves(Watch* watch);
+// Sets up the waiter for standard input and the stop request; the watch and
+// the device join it when they are opened.
+void StartWaiter(Waiter* waiter);
+void WaitOnDevice(Waiter* waiter, const std::vector<pollfd>& fds);
+
+// Waits for one of `wants`, a stop, or `until`.
+Event Wait(Waiter* waiter, unsigned wants, Deadline until);
+
+// For a device that never makes the program wait: a look, without waiting,
+// at most every few milliseconds; Timeout when there is nothing to act on.
+Event Glance(Waiter* waiter, unsigned wants);

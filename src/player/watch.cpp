@@ -1,0 +1,118 @@
+#include "player/watch.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uint32_t kFileEvents = IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE |
+                                 IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_MASK_ADD;
+// the parent of a watched directory: the directory's name made or moved in
+constexpr uint32_t kParentEvents = IN_CREATE | IN_MOVED_TO | IN_ONLYDIR | IN_MASK_ADD;
+
+std::string DirOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Watches the place's directory, and its parent unless it is the root. A
+// directory that is not there yet is waited for through its parent.
+bool Arm(int fd, Watch::Place* p, std::string* why) {
+  const std::string parent = p->dir == "/" ? "" : p->dir == "." ? ".." : DirOf(p->dir);
+  if (!parent.empty() && p->parentWd < 0) p->parentWd = inotify_add_watch(fd, parent.c_str(), kParentEvents);
+  p->wd = inotify_add_watch(fd, p->dir.c_str(), kFileEvents);
+  if (p->wd >= 0 || (errno == ENOENT && p->parentWd >= 0)) return true;
+  *why = std::strerror(errno);
+  return false;
+}
+
+// Watches a directory that came back; a file saved in it before the watch was
+// back counts as a save.
+bool Rearm(Watch* w, int fd, Watch::Place* p, std::string* why) {
+  if (!Arm(fd, p, why)) return false;
+  if (p->wd >= 0 && access((p->dir + "/" + p->name).c_str(), F_OK) == 0) {
+    w->saved = w->changed = true;
+    ++w->events;
+  }
+  return true;
+}
+
+bool Named(const std::string& name, const char* text, size_t len) {
+  return len > 0 && name.compare(0, std::string::npos, text, len) == 0;
+}
+
+// What one event means for the watch.
+bool Apply(Watch* w, int fd, const inotify_event& e, const char* name, size_t len, int64_t now, std::string* why) {
+  for (Watch::Place& p : w->places) {
+    if (e.wd == p.wd && (e.mask & (IN_DELETE_SELF | IN_MOVE_SELF))) {
+      // gone; a directory moved aside keeps its watch, which is no longer ours
+      inotify_rm_watch(fd, p.wd);
+      p.wd = -1;
+      w->writing = w->changed = true;
+      w->changedAt = now;
+      ++w->events;
+      if (!Rearm(w, fd, &p, why)) return false;
+    } else if (e.wd == p.wd && Named(p.name, name, len)) {
+      ++w->events;
+      if (e.mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) {
+        w->saved = w->changed = true;
+        w->writing = false;
+      } else {
+        w->writing = w->changed = true;
+        w->changedAt = now;
+      }
+    } else if (e.wd == p.parentWd && p.wd < 0 && Named(NameOf(p.dir), name, len)) {
+      if (!Rearm(w, fd, &p, why)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool StartWatch(const std::string& path, Watch* watch, std::string* why) {
+  UniqueFd fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  if (!fd.Valid()) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  watch->places = {{DirOf(path), NameOf(path)}};
+  // a symlink's target is where its renderer saves
+  char target[PATH_MAX];
+  if (realpath(path.c_str(), target) && DirOf(target) + "/" + NameOf(target) != path)
+    watch->places.push_back({DirOf(target), NameOf(target)});
+  for (Watch::Place& p : watch->places)
+    if (!Arm(fd.Get(), &p, why)) return false;
+  watch->fd = std::move(fd);
+  return true;
+}
+
+bool ReadWatch(Watch* w, int64_t now, std::string* why) {
+  // the size inotify(7) suggests: room for at least one event with the longest name
+  alignas(inotify_event) char buf[4096];
+  for (;;) {
+    const ssize_t n = read(w->fd.Get(), buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return true;
+    for (size_t at = 0; at + sizeof(inotify_event) <= static_cast<size_t>(n);) {
+      inotify_event e;
+      std::memcpy(&e, buf + at, sizeof e);
+      const char* name = buf + at + sizeof e;
+      const size_t len = strnlen(name, std::min<size_t>(e.len, static_cast<size_t>(n) - at - sizeof e));
+      // events lost to a full queue may have held a save
+      if (e.mask & IN_Q_OVERFLOW) w->saved = w->changed = true, ++w->events;
+      if (!Apply(w, w->fd.Get(), e, name, len, now, why)) return false;
+      at += sizeof e + e.len;
+    }
+  }
+}

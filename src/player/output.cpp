@@ -73,3 +73,5 @@ Event Drain(Output* out, Waiter* w, unsigned wants) {
   }
   return r < 0 ? Fail(out, r) : Event::Ready;
 }
+
+Failure DeviceFailure(int error) { return {1, DeviceErrorLine(kWriteFailed, error), true}; }

@@ -12,3 +12,6 @@ Event Feed(Output* out, Waiter* waiter, snd_pcm_uframes_t count, unsigned wants)
 
 // Until the device has played all it holds: Ready, or as Feed.
 Event Drain(Output* out, Waiter* waiter, unsigned wants);
+
+// The failure of a device call that returned `error`: the run ends with status 1.
+Failure DeviceFailure(int error);

@@ -103,7 +103,7 @@ Outcome PlayOnce(int64_t start, const Session& session, Source* s, Output* out, 
     const uint64_t got = ReadPeriod(*s, out, pos, want);
     if (got == 0) return {};  // the file ends sooner than its header says
     Event e = Feed(out, w, got, wants);
-    if (e == Event::Failed) return {e, DeviceFailure(*out)};
+    if (e == Event::Failed) return {e, DeviceFailure(out->error)};
     if (e != Event::Ready) return {e};
     std::printf("\rclock = %.2f sec", static_cast<double>(SecondsFromFrames(pos, s->latest.sampleRate)));
     pos += static_cast<int64_t>(got);
@@ -114,8 +114,6 @@ Outcome PlayOnce(int64_t start, const Session& session, Source* s, Output* out, 
 }
 
 }  // namespace
-
-Failure DeviceFailure(const Output& out) { return {1, DeviceErrorLine(kWriteFailed, out.error), true}; }
 
 Outcome PlayPass(const Session& session, Source* source, Output* out, Waiter* w) {
   const Selection& sel = session.selection;

@@ -10,6 +10,3 @@
 // open in `source`. Ready when it ran to its end; Stop; Save in follow mode
 // when the file was saved or written under it; Failed with the failure.
 Outcome PlayPass(const Session& session, Source* source, Output* out, Waiter* waiter);
-
-// The failure of a device that failed or was lost, from its error code.
-Failure DeviceFailure(const Output& out);

@@ -84,15 +84,16 @@ Outcome LoadSaved(Run* r) {
 Outcome PlayFollowingSaves(Run* r, bool untilHeard) {
   for (;;) {
     Output* out = &r->out;
-    if (const int e = Ready(out); e < 0) return {Event::Failed, {1, DeviceErrorLine(kWriteFailed, e), true}};
+    if (const int e = Ready(out); e < 0) return {Event::Failed, DeviceFailure(e)};
     Outcome o = PlayPass(r->session, &r->source, out, r->waiter);
     if (o.event == Event::Ready && untilHeard) {
       o.event = Drain(out, r->waiter, r->source.watch.follow ? unsigned{kSave} : 0u);
-      if (o.event == Event::Failed) o.failure = DeviceFailure(*out);
+      if (o.event == Event::Failed) o.failure = DeviceFailure(out->error);
     }
     if (o.event != Event::Save) return o;
     std::putchar('\n');
-    Drop(out);  // the old sound stops now; the device is made ready again above
+    // the old sound stops now; the device is made ready again above
+    if (const int e = Drop(out); e < 0) return {Event::Failed, DeviceFailure(e)};
     o = LoadSaved(r);
     if (o.event != Event::Ready) return o;
   }
@@ -109,7 +110,8 @@ Outcome PlayStoppable(Run* r) {
     const auto failure = OpenOutput(r);
     o = failure ? Outcome{Event::Failed, *failure} : PlayFollowingSaves(r, true);
   }
-  if (o.event == Event::Stop) Drop(&r->out);
+  if (o.event == Event::Stop)
+    if (const int e = Drop(&r->out); e < 0) o = {Event::Failed, DeviceFailure(e)};
   DefaultInterrupts();
   return o;
 }
@@ -122,7 +124,7 @@ std::optional<Failure> Release(Run* r) {
   if (Drain(&r->out, r->waiter, 0) == Event::Failed) error = r->out.error;
   const int closed = CloseDevice(&r->out);
   if (error == 0) error = closed;
-  if (error < 0) return Failure{1, DeviceErrorLine(kWriteFailed, error), true};
+  if (error < 0) return DeviceFailure(error);
   return std::nullopt;
 }
 

@@ -38,13 +38,18 @@ void MarkInFlux(Watch* watch) {
   watch->changedAt = std::max(watch->changedAt, NowMs());
 }
 
+// Settles, then looks. A header not whole means a writer at work: it is
+// waited out while the file goes on changing, and taken as it is once it has
+// not changed for a while.
 template <typename Look>
 Event LookSettled(Source* s, Waiter* w, Found* found, Look look) {
-  for (int tries = 0;; ++tries) {
+  for (bool again = false;; again = true) {
+    const uint64_t seen = s->watch.events;
     const Event e = Settle(s, w, 0);
     if (e != Event::Ready) return e;
+    if (again && s->watch.events == seen) return Event::Ready;
     *found = look();
-    if (*found != Found::NotWhole || tries > 0) return Event::Ready;
+    if (*found != Found::NotWhole) return Event::Ready;
     MarkInFlux(&s->watch);
   }
 }

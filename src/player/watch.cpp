@@ -6,14 +6,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr uint32_t kFileEvents = IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE |
                                  IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_MASK_ADD;
-// the parent of a watched directory: the directory's name made or moved in
-constexpr uint32_t kParentEvents = IN_CREATE | IN_MOVED_TO | IN_ONLYDIR | IN_MASK_ADD;
+// the parent of a watched directory: the directory removed, made or moved.
+// Its own IN_DELETE_SELF comes late while a file in it is open.
+constexpr uint32_t kParentEvents = IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR | IN_MASK_ADD;
 
 std::string DirOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -25,25 +27,34 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Watches the place's directory, and its parent unless it is the root. A
-// directory that is not there yet is waited for through its parent.
+// Watches the place's directory as it is now, and its parent unless it is the
+// root. A directory that is not there is waited for through its parent.
 bool Arm(int fd, Watch::Place* p, std::string* why) {
   const std::string parent = p->dir == "/" ? "" : p->dir == "." ? ".." : DirOf(p->dir);
   if (!parent.empty() && p->parentWd < 0) p->parentWd = inotify_add_watch(fd, parent.c_str(), kParentEvents);
-  p->wd = inotify_add_watch(fd, p->dir.c_str(), kFileEvents);
-  if (p->wd >= 0 || (errno == ENOENT && p->parentWd >= 0)) return true;
-  *why = std::strerror(errno);
-  return false;
+  const int wd = inotify_add_watch(fd, p->dir.c_str(), kFileEvents);
+  if (wd < 0 && (errno != ENOENT || p->parentWd < 0)) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  // a directory made again, or moved in, is another one: the old watch is not ours
+  if (p->wd >= 0 && p->wd != wd) inotify_rm_watch(fd, p->wd);
+  p->wd = wd;
+  return true;
 }
 
-// Watches a directory that came back; a file saved in it before the watch was
-// back counts as a save.
-bool Rearm(Watch* w, int fd, Watch::Place* p, std::string* why) {
+void Changed(Watch* w, int64_t now) {
+  w->writing = w->changed = true;
+  w->changedAt = now;
+  ++w->events;
+}
+
+// Watches a directory that came, went or was replaced; a file saved in it
+// before the watch was back counts as a save.
+bool Rearm(Watch* w, int fd, Watch::Place* p, int64_t now, std::string* why) {
+  Changed(w, now);
   if (!Arm(fd, p, why)) return false;
-  if (p->wd >= 0 && access((p->dir + "/" + p->name).c_str(), F_OK) == 0) {
-    w->saved = w->changed = true;
-    ++w->events;
-  }
+  if (p->wd >= 0 && access((p->dir + "/" + p->name).c_str(), F_OK) == 0) w->saved = true;
   return true;
 }
 
@@ -54,25 +65,18 @@ bool Named(const std::string& name, const char* text, size_t len) {
 // What one event means for the watch.
 bool Apply(Watch* w, int fd, const inotify_event& e, const char* name, size_t len, int64_t now, std::string* why) {
   for (Watch::Place& p : w->places) {
-    if (e.wd == p.wd && (e.mask & (IN_DELETE_SELF | IN_MOVE_SELF))) {
-      // gone; a directory moved aside keeps its watch, which is no longer ours
-      inotify_rm_watch(fd, p.wd);
-      p.wd = -1;
-      w->writing = w->changed = true;
-      w->changedAt = now;
-      ++w->events;
-      if (!Rearm(w, fd, &p, why)) return false;
+    const bool dirEvent = (e.wd == p.parentWd && Named(NameOf(p.dir), name, len)) ||
+                          (e.wd == p.wd && (e.mask & (IN_DELETE_SELF | IN_MOVE_SELF)));
+    if (dirEvent) {
+      if (!Rearm(w, fd, &p, now, why)) return false;
     } else if (e.wd == p.wd && Named(p.name, name, len)) {
-      ++w->events;
       if (e.mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) {
         w->saved = w->changed = true;
         w->writing = false;
+        ++w->events;
       } else {
-        w->writing = w->changed = true;
-        w->changedAt = now;
+        Changed(w, now);
       }
-    } else if (e.wd == p.parentWd && p.wd < 0 && Named(NameOf(p.dir), name, len)) {
-      if (!Rearm(w, fd, &p, why)) return false;
     }
   }
   return true;
@@ -89,7 +93,8 @@ bool StartWatch(const std::string& path, Watch* watch, std::string* why) {
   watch->places = {{DirOf(path), NameOf(path)}};
   // a symlink's target is where its renderer saves
   char target[PATH_MAX];
-  if (realpath(path.c_str(), target) && DirOf(target) + "/" + NameOf(target) != path)
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && realpath(path.c_str(), target))
     watch->places.push_back({DirOf(target), NameOf(target)});
   for (Watch::Place& p : watch->places)
     if (!Arm(fd.Get(), &p, why)) return false;
@@ -110,7 +115,7 @@ bool ReadWatch(Watch* w, int64_t now, std::string* why) {
       const char* name = buf + at + sizeof e;
       const size_t len = strnlen(name, std::min<size_t>(e.len, static_cast<size_t>(n) - at - sizeof e));
       // events lost to a full queue may have held a save
-      if (e.mask & IN_Q_OVERFLOW) w->saved = w->changed = true, ++w->events;
+      if (e.mask & IN_Q_OVERFLOW) w->saved = true, Changed(w, now);
       if (!Apply(w, w->fd.Get(), e, name, len, now, why)) return false;
       at += sizeof e + e.len;
     }

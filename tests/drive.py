@@ -20,6 +20,8 @@
 #   sleep S              waits S seconds
 #   signal NAME          sends SIGNAME (INT, STOP, CONT) to the program
 #   sh COMMAND           runs COMMAND in sh ($PID is the program)
+#   write SRC DEST N MS  rewrites DEST in place as a renderer does: SRC's header with a data size
+#                        of 0 first, its data in N pieces MS ms apart, then the sizes, then closes
 #   bound A B MAX [MIN]  checks that B came at most MAX s (at least MIN s) after A; MAX may be
 #                        REF+S: the time the step REF took, plus S
 #   cpu A B MAX          checks that the program used at most MAX s of CPU from A to B
@@ -144,6 +146,18 @@ def main(args):
             os.kill(p.pid, getattr(signal, "SIG" + rest))
         elif verb == "sh" and subprocess.run(rest, shell=True, env=env).returncode:
             sys.exit(f"drive.py: {rest} failed")
+        elif verb == "write":
+            src, dest, pieces, ms = rest.split()
+            data, n = open(src, "rb").read(), int(pieces)
+            at = data.find(b"data") + 8
+            with open(dest, "wb") as f:
+                f.write(data[: at - 4] + bytes(4))
+                for i in range(n):
+                    f.write(data[at + i * (len(data) - at) // n : at + (i + 1) * (len(data) - at) // n])
+                    f.flush()
+                    time.sleep(int(ms) / 1000)
+                f.seek(at - 4)
+                f.write(data[at - 4 : at])
         elif verb != "sh":
             checks.append((verb, rest.split()))
         if label:

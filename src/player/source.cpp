@@ -100,6 +100,7 @@ Event Settle(Source* s, Waiter* w, unsigned wants) {
 
 Event Reload(Source* s, Waiter* w, Found* found) {
   return LookSettled(s, w, found, [s] {
+    s->watch.saved = false;  // what was saved so far is what this look reads
     s->file.Reset(OpenWaveFile(s->path.c_str()));
     return Read(s);
   });

@@ -56,19 +56,33 @@ Do MayPlay(const Menu& m) {
   return Do::Play;
 }
 
-Do SetIn(Menu& m) {
-  std::puts("Enter in-time in seconds.");
-  float seconds;
-  if (ReadFloat(m.console, &seconds))
-    m.session->selection.start = InFrameFor(Rate(m), LengthAsFrame(m.source->latest.lengthFrames), seconds);
+// The in-time and out-time prompts: seconds, or frames as "96038s". A reply
+// that is not a number leaves the point as it was.
+template <bool in>
+Do SetTime(Menu& m) {
+  std::puts(in ? "Enter in-time in seconds." : "Enter out-time in seconds.");
+  const int64_t limit = LengthAsFrame(m.source->latest.lengthFrames);
+  float seconds = 0;
+  int64_t frame = 0;
+  bool frames = false;
+  if (!ReadTime(m.console, &seconds, &frame, &frames)) return Do::Stay;
+  int64_t& point = in ? m.session->selection.start : m.session->selection.stop;
+  if (in)
+    point = frames ? InFrameAt(limit, frame) : InFrameFor(Rate(m), limit, seconds);
+  else
+    point = frames ? OutFrameAt(limit, frame) : OutFrameFor(Rate(m), limit, seconds);
   return Do::Stay;
 }
 
-Do SetOut(Menu& m) {
-  std::puts("Enter out-time in seconds.");
-  float seconds;
-  if (ReadFloat(m.console, &seconds))
-    m.session->selection.stop = OutFrameFor(Rate(m), LengthAsFrame(m.source->latest.lengthFrames), seconds);
+// A point of the selection exactly, as sox takes it.
+void PrintPoint(const char* name, int64_t frame) { std::printf("%s = %" PRId64 "s\n", name, frame); }
+
+Do Exactly(Menu& m) {
+  const Selection& sel = m.session->selection;
+  PrintPoint("start", sel.start);
+  PrintPoint("stop ", sel.stop);
+  const int64_t length = SubFrames(sel.stop, sel.start);
+  std::printf("length = %" PRId64 "s = %.3f sec\n", length, static_cast<double>(length) / Rate(m));
   return Do::Stay;
 }
 
@@ -109,10 +123,14 @@ Do Snap(Menu& m) {
   return Do::Stay;
 }
 
+// A nudge or a jump, and where the points it moved stand now.
 template <Edit edit>
 Do EditWord(Menu& m) {
-  Session* s = m.session;
-  s->selection = ApplyEdit(edit, s->selection, m.source->latest.lengthFrames, s->nudgeFrames);
+  Selection& sel = m.session->selection;
+  const Selection was = sel;
+  sel = ApplyEdit(edit, sel, m.source->latest.lengthFrames, m.session->nudgeFrames);
+  if (edit != Edit::WholeFile && sel.start != was.start) PrintPoint("start", sel.start);
+  if (edit != Edit::WholeFile && sel.stop != was.stop) PrintPoint("stop ", sel.stop);
   return Do::Stay;
 }
 
@@ -152,8 +170,8 @@ const struct Word {
     {"px", PlayAndEnd, false, nullptr},
     {"w", Whole, true, nullptr},
     {"wx", WholeAndEnd, true, nullptr},
-    {"i", SetIn, true, nullptr},
-    {"o", SetOut, true, nullptr},
+    {"i", SetTime<true>, true, nullptr},
+    {"o", SetTime<false>, true, nullptr},
     {"l", SetLoops, false, nullptr},
     {"j", EditWord<Edit::JumpAhead>, true, nullptr},
     {"J", EditWord<Edit::JumpBack>, false, nullptr},
@@ -167,6 +185,7 @@ const struct Word {
     {"f", ToggleFollow, false, "\t'f' to toggle follow mode"},
     {"v", View, false, "\t'v' to view the loop's seam"},
     {"z", Snap, false, "\t'z' to snap start and stop to zero crossings"},
+    {"e", Exactly, false, "\t'e' to show the selection exactly, in frames"},
 };
 
 void PrintMoreCommands(bool following) {
@@ -195,6 +214,7 @@ Do ApplyWord(const std::string& word, Menu& m) {
 Next RunMenu(Session* s, Source* source, Console* console, const std::string* firstWord, bool* bySave) {
   Menu m{s, source, console};
   Do outcome = firstWord ? ApplyWord(*firstWord, m) : Do::Stay;
+  if (firstWord && s->endAfterPass && outcome == Do::Stay) return Next::Nothing;
   *bySave = false;
   std::string word;
   while (outcome == Do::Stay) {

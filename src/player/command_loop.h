@@ -6,7 +6,8 @@
 #include "player/session.h"
 #include "player/source.h"
 
-enum class Next { Play, PlayAndEnd, End };
+// Nothing: a "px" or "wx" given on the command line found nothing to play.
+enum class Next { Play, PlayAndEnd, End, Nothing };
 
 // Shows the menu and applies words until one asks to play or to end; the end
 // of input counts as "x", and in follow mode a save of the file as "p"

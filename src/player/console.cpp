@@ -104,3 +104,19 @@ bool ReadFloat(Console* console, float* value) {
     return static_cast<size_t>(end - text);
   });
 }
+
+bool ReadTime(Console* console, float* seconds, int64_t* frame, bool* frames) {
+  return ReadNumber(console, [=](const char* text) -> size_t {
+    char* end;
+    const long long v = std::strtoll(text, &end, 10);
+    *frames = end != text && *end == 's';
+    if (*frames) {
+      *frame = v;
+      return static_cast<size_t>(end + 1 - text);
+    }
+    const float f = std::strtof(text, &end);
+    if (end == text) return 0;
+    *seconds = f;
+    return static_cast<size_t>(end - text);
+  });
+}

@@ -30,3 +30,7 @@ Got ReadCommand(Console* console, std::string* word);
 bool ReadInt(Console* console, int* value);        // decimal, 0-octal or 0x-hex
 bool ReadInt64(Console* console, int64_t* value);  // decimal
 bool ReadFloat(Console* console, float* value);
+
+// A time: seconds, or frames for a whole number ending in "s", as sox writes
+// them ("96038s"): `*frames` says which was read.
+bool ReadTime(Console* console, float* seconds, int64_t* frame, bool* frames);

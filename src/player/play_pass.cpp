@@ -115,14 +115,21 @@ Outcome PlayOnce(int64_t start, const Session& session, Source* s, Output* out, 
 
 }  // namespace
 
+bool PlaysNothing(const Session& session, const Source& source) {
+  // a start before the data would play the header as sound
+  return session.loopCount > 0 && std::max<int64_t>(session.selection.start, 0) >= LoopEnd(session.selection, source);
+}
+
 Outcome PlayPass(const Session& session, Source* source, Output* out, Waiter* w) {
   const Selection& sel = session.selection;
-  // a start before the data would play the header as sound
   const int64_t start = std::max<int64_t>(sel.start, 0);
   PrintSelection(sel.start, LoopEnd(sel, *source), source->latest.sampleRate);
   for (int i = 0; i < session.loopCount; ++i) {
     // a file shorter than the start has nothing to loop over: no loop is counted
-    if (start >= LoopEnd(sel, *source)) return {};
+    if (PlaysNothing(session, *source)) {
+      if (sel.start < sel.stop) std::puts("Start time is past the end of the file!");
+      return {};
+    }
     if (session.loopCount != 1) std::printf("\nLoops remaining: %i\n", session.loopCount - i - 1);
     const Outcome o = PlayOnce(start, session, source, out, w);
     if (o.event != Event::Ready) return o;

@@ -61,19 +61,22 @@ Event SettleSaves(Waiter* w) {
   return e == Event::Stop ? e : Event::Ready;
 }
 
-// The file as saved, once it is whole: a save of a file not whole yet is
-// waited out, to the next one. Ready, Stop, or Failed for a new shape.
-Outcome LoadSaved(Run* r) {
+// After a save: the file as saved, saves that come together counted once.
+// A save of a file not whole yet is waited out, to the next one, or, with
+// `inMenu`, left to the menu (Save). Ready, after a line that says so; Stop;
+// or Failed for a new shape.
+Outcome LoadSaved(Run* r, bool inMenu) {
   for (;;) {
     if (SettleSaves(r->waiter) == Event::Stop) return {Event::Stop};
     Found found;
     if (Reload(&r->source, r->waiter, &found) == Event::Stop) return {Event::Stop};
     if (found == Found::Whole) {
       if (auto failure = Take(&r->source, ~uint64_t{0}, "")) return {Event::Failed, *failure};
+      std::puts("The file was saved: playing the selection from its start.");
       return {};
     }
-    const Event e = Wait(r->waiter, kSave, kNever);
-    if (e != Event::Save) return {e};
+    const Event e = inMenu ? Event::Save : Wait(r->waiter, kSave, kNever);
+    if (e != Event::Save || inMenu) return {e};
   }
 }
 
@@ -94,7 +97,7 @@ Outcome PlayFollowingSaves(Run* r, bool untilHeard) {
     std::putchar('\n');
     // the old sound stops now; the device is made ready again above
     if (const int e = Drop(out); e < 0) return {Event::Failed, DeviceFailure(e)};
-    o = LoadSaved(r);
+    o = LoadSaved(r, false);
     if (o.event != Event::Ready) return o;
   }
 }
@@ -132,14 +135,13 @@ std::optional<Failure> Release(Run* r) {
 // missing file or data chunk with follow mode off; in follow mode a file not
 // whole yet plays when its own save comes.
 Outcome LoadForPass(Run* r, bool bySave) {
-  if (bySave) SettleSaves(r->waiter);
+  if (bySave) return LoadSaved(r, true);
   Found found;
   Reload(&r->source, r->waiter, &found);
   auto refusal = Refusal(r->source, found);
   if (found != Found::Whole && r->source.watch.follow) {
-    // nothing to play until the next save
-    if (refusal && !bySave) std::puts(refusal->line.c_str());
-    return {Event::Save};
+    if (refusal) std::puts(refusal->line.c_str());
+    return {Event::Save};  // nothing to play until the next save
   }
   if (refusal) return {Event::Failed, *refusal};
   // before a pass the warning is given every time, the reminder of a changed file
@@ -164,14 +166,19 @@ std::optional<Failure> Loop(Run* r, Console* console) {
   const std::string* firstWord = r->args.autoCommand ? &r->args.commandText : nullptr;
   for (;;) {
     bool bySave = false;
+    const bool scripted = firstWord != nullptr;
     const Next next = RunMenu(&r->session, &r->source, console, firstWord, &bySave);
     firstWord = nullptr;
     if (next == Next::End) return End(r);
+    if (next == Next::Nothing) return Failure{1};  // what was wrong was said
     Outcome o = LoadForPass(r, bySave);
     if (o.event == Event::Save) continue;
     if (o.event == Event::Failed) return o.failure;
+    // a script's "px" or "wx" that plays nothing has failed; its message says why
+    const bool nothing = scripted && next == Next::PlayAndEnd && PlaysNothing(r->session, r->source);
     o = next == Next::PlayAndEnd ? PlayFollowingSaves(r, false) : PlayStoppable(r);
     if (o.event == Event::Failed) return o.failure;
+    if (nothing) return Failure{1};
     if (next == Next::PlayAndEnd) return std::nullopt;
     std::putchar('\n');
   }

@@ -10,24 +10,22 @@ namespace {
 constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
 constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
 
-int64_t Add(int64_t a, int64_t b) {
-  int64_t r;
-  if (__builtin_add_overflow(a, b, &r)) return b > 0 ? kMax : kMin;
-  return r;
-}
-
-int64_t Sub(int64_t a, int64_t b) {
-  int64_t r;
-  if (__builtin_sub_overflow(a, b, &r)) return b < 0 ? kMax : kMin;
-  return r;
-}
-
 // A stop past the end (a negative one counts as past it) is pulled back to the end.
 int64_t ClipToLength(int64_t stop, uint64_t length) {
   return static_cast<uint64_t>(stop) > length ? LengthAsFrame(length) : stop;
 }
 
 }  // namespace
+
+int64_t AddFrames(int64_t a, int64_t b) {
+  int64_t r;
+  return __builtin_add_overflow(a, b, &r) ? (b > 0 ? kMax : kMin) : r;
+}
+
+int64_t SubFrames(int64_t a, int64_t b) {
+  int64_t r;
+  return __builtin_sub_overflow(a, b, &r) ? (b < 0 ? kMax : kMin) : r;
+}
 
 int64_t LengthAsFrame(uint64_t length) {
   return static_cast<int64_t>(std::min<uint64_t>(length, kMax));
@@ -39,21 +37,21 @@ Selection ApplyEdit(Edit edit, Selection sel, uint64_t fileLength, int64_t nudge
     case Edit::WholeFile:
       return {0, LengthAsFrame(fileLength)};
     case Edit::JumpAhead:
-      return {e, ClipToLength(Add(e, Sub(e, s)), fileLength)};
+      return {e, ClipToLength(AddFrames(e, SubFrames(e, s)), fileLength)};
     case Edit::JumpBack:
-      return {std::max<int64_t>(Sub(s, Sub(e, s)), 0), s};
+      return {std::max<int64_t>(SubFrames(s, SubFrames(e, s)), 0), s};
     case Edit::StartForward:
-      return {std::min(Add(s, nudge), e), e};
+      return {std::min(AddFrames(s, nudge), e), e};
     case Edit::StartBack:
-      return {std::max<int64_t>(Sub(s, nudge), 0), e};
+      return {std::max<int64_t>(SubFrames(s, nudge), 0), e};
     case Edit::BothForward:
-      return {Add(s, nudge), ClipToLength(Add(e, nudge), fileLength)};
+      return {AddFrames(s, nudge), ClipToLength(AddFrames(e, nudge), fileLength)};
     case Edit::BothBack:
-      return {std::max<int64_t>(Sub(s, nudge), 0), std::max<int64_t>(Sub(e, nudge), 0)};
+      return {std::max<int64_t>(SubFrames(s, nudge), 0), std::max<int64_t>(SubFrames(e, nudge), 0)};
     case Edit::StopForward:
-      return {s, ClipToLength(Add(e, nudge), fileLength)};
+      return {s, ClipToLength(AddFrames(e, nudge), fileLength)};
     case Edit::StopBack:
-      return {s, std::max(Sub(e, nudge), s)};
+      return {s, std::max(SubFrames(e, nudge), s)};
   }
   return sel;
 }
@@ -85,3 +83,7 @@ int64_t OutFrameFor(uint32_t rate, int64_t limit, float seconds) {
     return FramesFromSeconds(rate, seconds);
   return limit;
 }
+
+int64_t InFrameAt(int64_t limit, int64_t frame) { return frame >= 0 && frame < limit ? frame : 0; }
+
+int64_t OutFrameAt(int64_t limit, int64_t frame) { return frame <= limit ? frame : limit; }

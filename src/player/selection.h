@@ -23,6 +23,10 @@ enum class Edit {
 // `nudge` frames. Sums and differences saturate.
 Selection ApplyEdit(Edit edit, Selection sel, uint64_t fileLength, int64_t nudge);
 
+// Sums and differences of positions, saturated to the frame range.
+int64_t AddFrames(int64_t a, int64_t b);
+int64_t SubFrames(int64_t a, int64_t b);
+
 // A length in frames as a position, saturated to the frame range.
 int64_t LengthAsFrame(uint64_t length);
 
@@ -37,3 +41,8 @@ float SecondsFromFrames(int64_t frames, uint64_t rate);
 // negative or not finite give 0; out-times past `limit` or not finite give `limit`.
 int64_t InFrameFor(uint32_t rate, int64_t limit, float seconds);
 int64_t OutFrameFor(uint32_t rate, int64_t limit, float seconds);
+
+// The same for a typed frame: an in-frame outside [0, limit) gives 0, an
+// out-frame past `limit` gives `limit`.
+int64_t InFrameAt(int64_t limit, int64_t frame);
+int64_t OutFrameAt(int64_t limit, int64_t frame);

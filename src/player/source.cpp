@@ -76,8 +76,7 @@ std::optional<Failure> OpenSource(const std::string& path, bool follow, Waiter* 
   waiter->watch = &s->watch;
   // the watch comes first, so that a writer at work now is seen
   std::string why;
-  if (!StartWatch(path, &s->watch, &why) && follow) std::printf("Follow mode is off: %s\n", why.c_str());
-  s->watch.follow = follow && s->watch.fd.Valid();
+  StartWatch(path, &s->watch, &why);
   Found found;
   LookSettled(s, waiter, &found, [s] {
     s->file.Reset(OpenWaveFile(s->path.c_str()));
@@ -86,6 +85,7 @@ std::optional<Failure> OpenSource(const std::string& path, bool follow, Waiter* 
   if (const auto refused = Refusal(*s, found)) return refused;
   if (!ChooseEncoding(s->looked, &s->encoding, &why)) return Failure{2, why};
   s->configured = s->latest = s->looked;
+  if (follow) FollowSaves(s);
   return std::nullopt;
 }
 

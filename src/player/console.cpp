@@ -27,9 +27,7 @@ bool TakeWord(Console* c, std::string* word) {
 
 // Waits for more input and appends it; false when a save came first.
 bool ReadMore(Console* c, bool saveEnds) {
-  const Watch* watch = c->waiter->watch;
-  const unsigned wants = kInput | (saveEnds && watch && watch->follow ? unsigned{kSave} : 0u);
-  if (Wait(c->waiter, wants, kNever) == Event::Save) return false;
+  if (Wait(c->waiter, kInput | (saveEnds ? kSave : 0u), kNever) == Event::Save) return false;
   constexpr size_t kChunk = 65536;
   const size_t had = c->buffered.size();
   c->buffered.resize(had + kChunk);

@@ -90,7 +90,7 @@ Outcome FollowChange(Source* s, Waiter* w) {
 
 // Plays the selection once from `start`: Ready when it ran to its end.
 Outcome PlayOnce(int64_t start, const Session& session, Source* s, Output* out, Waiter* w) {
-  const unsigned wants = s->watch.follow ? unsigned{kSave} : 0u;
+  const unsigned wants = s->watch.follow ? kSave : 0u;
   for (int64_t pos = start;;) {
     // without a watch, every period looks at the file itself
     if (s->watch.changed || !s->watch.fd.Valid()) {

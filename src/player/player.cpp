@@ -90,7 +90,7 @@ Outcome PlayFollowingSaves(Run* r, bool untilHeard) {
     if (const int e = Ready(out); e < 0) return {Event::Failed, DeviceFailure(e)};
     Outcome o = PlayPass(r->session, &r->source, out, r->waiter);
     if (o.event == Event::Ready && untilHeard) {
-      o.event = Drain(out, r->waiter, r->source.watch.follow ? unsigned{kSave} : 0u);
+      o.event = Drain(out, r->waiter, r->source.watch.follow ? kSave : 0u);
       if (o.event == Event::Failed) o.failure = DeviceFailure(out->error);
     }
     if (o.event != Event::Save) return o;

@@ -13,7 +13,7 @@
 #include "player/watch.h"
 
 // What a wait may end for, besides a stop and its deadline.
-enum Wants : unsigned { kRoom = 1, kInput = 2, kSave = 4, kChange = 8 };
+constexpr unsigned kRoom = 1, kInput = 2, kSave = 4, kChange = 8;
 
 using Deadline = int64_t;  // milliseconds on the monotonic clock
 constexpr Deadline kNever = INT64_MAX;

@@ -1,6 +1,8 @@
 #include "player/device.h"
 
 #include <algorithm>
+#include <sys/stat.h>
+
 #include <cerrno>
 
 const char kOpenFailed[] = "unable to open pcm device";
@@ -121,6 +123,13 @@ std::string ConvertingDeviceHint(const std::string& name) {
   std::string device = name.rfind("hw:", 0) == 0 ? "plug" + name : plain ? "plug:" + name : "";
   if (device.empty()) return "Try a device that converts, such as plughw:0,0 or plug:default";
   return "Try " + device + ", which converts";
+}
+
+std::string DeviceFirstHint(const std::string& name) {
+  struct stat st;
+  const bool wave = name.size() > 4 && name.compare(name.size() - 4, 4, ".wav") == 0;
+  if (!wave || stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return "";
+  return "The device comes first, then the file: zuvaroza d " + name;
 }
 
 std::string RateRefusal(unsigned int wanted, unsigned int granted) {

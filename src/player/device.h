@@ -51,6 +51,10 @@ bool OpenDevice(const DeviceRequest& request, Output* out, std::string* why);
 // A second line for a device that refused the file's format: a converting one.
 std::string ConvertingDeviceHint(const std::string& name);
 
+// A second line for a device that would not open because it names a wave
+// file (given where the device goes): the command as meant; empty otherwise.
+std::string DeviceFirstHint(const std::string& name);
+
 // The line that refuses a device that granted `granted` Hz for a file of
 // `wanted` Hz (it would play at the wrong speed); empty when they are equal.
 std::string RateRefusal(unsigned int wanted, unsigned int granted);

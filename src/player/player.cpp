@@ -41,7 +41,9 @@ std::optional<Failure> OpenOutput(Run* r) {
   r->out = Output();
   if (!OpenDevice({r->args.deviceName, s.encoding, rate, s.configured.channels, s.configured.bytesPerSample},
                   &r->out, &why)) {
-    if (why.rfind(kSetFormatFailed, 0) == 0) why += "\n" + ConvertingDeviceHint(r->args.deviceName);
+    const std::string& name = r->args.deviceName;
+    if (why.rfind(kSetFormatFailed, 0) == 0) why += "\n" + ConvertingDeviceHint(name);
+    if (why.rfind(kOpenFailed, 0) == 0 && !DeviceFirstHint(name).empty()) why += "\n" + DeviceFirstHint(name);
     return Failure{1, why, true};
   }
   const std::string refusal = RateRefusal(rate, r->out.rate);

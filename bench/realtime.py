@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
-"""The measures of bench/realtime.sh, run against the server it started (PULSE_SERVER is set).
-Usage: realtime.py BINARY WORKDIR WRITE_CLOCK_SHIM"""
+"""The measures of bench/realtime.sh, on each sound server in turn: a private PulseAudio and a
+private PipeWire, started as the paced tests start them (tests/drive.py), and stopped after.
+Usage: realtime.py BINARY WORKDIR WRITE_CLOCK_SHIM [SERVER...]"""
 import os
 import select
+import shutil
+import threading
 import signal
 import statistics
 import struct
@@ -10,7 +13,13 @@ import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
+from drive import start_server  # noqa: E402
+
 BIN, WORK, SHIM = sys.argv[1], sys.argv[2], sys.argv[3]
+SERVERS = sys.argv[4:] or ["pulse", "pipewire"]
+ENV = dict(os.environ)  # the server's, once started
+DEVICE = "pulse"
 RUNS = int(os.environ.get("RUNS", "5"))
 CPU_SECONDS = float(os.environ.get("CPU_SECONDS", "20"))
 MENU_END = b"'+' to show additional commands\n"
@@ -40,7 +49,7 @@ class Session:
 
     def __init__(self, args, env=None):
         self.p = subprocess.Popen([BIN] + args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL, env=env)
+                                  stderr=subprocess.DEVNULL, env=env or ENV)
         self.out = b""
         self.mark = 0
         self.arrivals = []  # (len(out) after a read, when)
@@ -76,7 +85,7 @@ class Session:
 
 def ctrl_c_latencies(path, tries=10):
     """Ctrl-C at points spread over a looping pass; seconds until the menu's last line is read."""
-    s = Session(["pulse", path])
+    s = Session([DEVICE, path])
     s.wait_for(MENU_END)
     s.send(b"l 1000 p\n")
     latencies = []
@@ -99,7 +108,7 @@ def run(argv):
     """Wall seconds and CPU seconds (user + system) of one run, output discarded."""
     start = time.monotonic()
     p = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                         stderr=subprocess.DEVNULL)
+                         stderr=subprocess.DEVNULL, env=ENV)
     _, status, usage = os.wait4(p.pid, 0)
     wall = time.monotonic() - start
     p.returncode = os.waitstatus_to_exitcode(status)
@@ -109,17 +118,32 @@ def run(argv):
 
 
 def zuvaroza_pass(path):
-    return [BIN, "pulse", path, "0", "0", "px"]
+    return [BIN, DEVICE, path, "0", "0", "px"]
 
 
 # The same period and buffer as zuvaroza asks for, so that both wake as often.
 def aplay_pass(path):
-    return ["aplay", "-q", "-D", "pulse", "--period-size=4096", "--buffer-size=16384", path]
+    return ["aplay", "-q", "-D", DEVICE, "--period-size=4096", "--buffer-size=16384", path]
 
 
-def has_follow():
-    help_text = subprocess.run([BIN, "--help"], capture_output=True, text=True).stdout
-    return "--follow" in help_text
+class Neighbour:
+    """Another program writing a log beside the file every 20 ms, while it is on."""
+
+    def __init__(self, on):
+        self.on, self.thread = on, threading.Thread(target=self.write, daemon=True)
+
+    def write(self):
+        while self.on:
+            with open(os.path.join(WORK, "neighbour.log"), "a") as f:
+                f.write("a line\n")
+            time.sleep(0.02)
+
+    def __enter__(self):
+        if self.on:
+            self.thread.start()
+
+    def __exit__(self, *_):
+        self.on = False
 
 
 def save_to_restart(saves=20):
@@ -130,8 +154,8 @@ def save_to_restart(saves=20):
     with open(path, "wb") as f:
         f.write(takes[0])
     log = os.path.join(WORK, "writes.log")
-    env = dict(os.environ, LD_PRELOAD=SHIM, WRITE_CLOCK_LOG=log)
-    s = Session(["--follow", "pulse", path], env)
+    env = dict(ENV, LD_PRELOAD=SHIM, WRITE_CLOCK_LOG=log)
+    s = Session(["--follow", DEVICE, path], env)
     s.wait_for(MENU_END)
     s.send(b"l 1000 p\n")
     s.wait_for(b"Playing...")
@@ -173,7 +197,7 @@ def first_write(log, since, byte, timeout=5.0):
 
 def idle_cpu(seconds=20):
     """Follow mode on, waiting in the menu: CPU seconds per minute."""
-    s = Session(["--follow", "pulse", wave("idle.wav", 44100, 2, 1)])
+    s = Session(["--follow", DEVICE, wave("idle.wav", 44100, 2, 1)])
     s.wait_for(MENU_END)
     ticks = os.sysconf("SC_CLK_TCK")
     def used():
@@ -192,8 +216,31 @@ def ms(seconds):
     return "%7.1f ms" % (seconds * 1000)
 
 
-def main():
-    print("zuvaroza:", BIN)
+def lost_server(tries=3):
+    """A server killed mid-pass: seconds until the run ended, and the CPU it used meanwhile."""
+    path, took, cpu = wave("lost.wav", 44100, 2, 5), [], []
+    for _ in range(tries):
+        env = dict(os.environ)
+        home, helpers = start_server(SERVER, env)
+        p = subprocess.Popen(zuvaroza_pass(path), stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
+        time.sleep(1)
+        with open("/proc/%d/stat" % p.pid) as f:
+            before = sum(int(x) for x in f.read().rsplit(")", 1)[1].split()[11:13]) / os.sysconf("SC_CLK_TCK")
+        killed = time.monotonic()
+        os.kill(int(env["SERVER"]), signal.SIGKILL)
+        _, status, usage = os.wait4(p.pid, 0)
+        took.append(time.monotonic() - killed)
+        cpu.append(usage.ru_utime + usage.ru_stime - before)
+        if os.waitstatus_to_exitcode(status) != 1 or p.stderr.read().count(b"\n") != 1:
+            sys.exit("a lost server did not end the run with one line and status 1")
+        for h in helpers:
+            h.kill()
+            h.wait()
+        shutil.rmtree(home, ignore_errors=True)
+    return took, cpu
+
+
+def measure():
     print("\nCtrl-C to the menu's last line, during a looping pass (10 tries each)")
     print("  %-26s %10s %10s" % ("", "median", "worst"))
     for label, path in (("44100 Hz stereo", wave("loop44.wav", 44100, 2, 10)),
@@ -219,14 +266,33 @@ def main():
     print("  zuvaroza %s   aplay %s   ratio %.2f" % (ms(zc), ms(ac), zc / ac if ac else 0))
 
     print("\nSave-to-restart latency in follow mode (20 saves, in place and by rename in turn)")
-    if has_follow():
-        shown, written = save_to_restart()
-        print("  %-26s %10s %10s" % ("", "median", "worst"))
-        print("  %-26s %10s %10s" % ("to the \"Playing...\" line", ms(statistics.median(shown)), ms(max(shown))))
-        print("  %-26s %10s %10s" % ("to the first new write", ms(statistics.median(written)), ms(max(written))))
-        print("\nFollow mode on, idle in the menu for 20 s: %s of CPU per minute" % ms(idle_cpu()))
-    else:
-        print("  not measured: this binary has no --follow")
+    print("  %-58s %10s %10s" % ("", "median", "worst"))
+    for label, on in (("", False), (", another file written every 20 ms", True)):
+        with Neighbour(on):
+            shown, written = save_to_restart()
+        print("  %-58s %10s %10s" % ("to the \"Playing...\" line" + label, ms(statistics.median(shown)), ms(max(shown))))
+        print("  %-58s %10s %10s" % ("to the first new write" + label, ms(statistics.median(written)), ms(max(written))))
+    print("\nFollow mode on, idle in the menu for 20 s: %s of CPU per minute" % ms(idle_cpu()))
+
+    took, cpu = lost_server()
+    print("\nServer killed mid-pass (%d tries): the run ended after %s at worst, using %s of CPU at most"
+          % (len(took), ms(max(took)), ms(max(cpu))))
+
+
+def main():
+    global SERVER, DEVICE, ENV
+    print("zuvaroza:", BIN)
+    for SERVER in SERVERS:
+        DEVICE, ENV = SERVER, dict(os.environ)
+        print("\n== on %s" % SERVER)
+        home, helpers = start_server(SERVER, ENV)
+        try:
+            measure()
+        finally:
+            for h in helpers:
+                h.kill()
+                h.wait()
+            shutil.rmtree(home, ignore_errors=True)
 
 
 main()

@@ -27,17 +27,17 @@ std::optional<std::string> Field(const void* hint, const char* id) {
 
 // The PCMs that play, in ALSA's order: a hint with no direction does both, one
 // for "Input" only records.
-bool ReadHints(std::vector<Hint>* out, DeviceError* error) {
+bool ReadHints(std::vector<Hint>* out, std::string* why) {
   void** hints = nullptr;
   int result = snd_device_name_hint(-1, "pcm", &hints);
-  if (result < 0) return *error = {kListFailed, result}, false;
+  if (result < 0) return *why = DeviceErrorLine(kListFailed, result), false;
   for (void** h = hints; *h != nullptr; ++h) {
     const std::optional<std::string> io = Field(*h, "IOID");
     std::optional<std::string> name = Field(*h, "NAME");
     if (name && (!io || *io == "Output")) out->push_back({std::move(*name), Field(*h, "DESC")});
   }
   result = snd_device_name_free_hint(hints);
-  if (result < 0) return *error = {kListFailed, result}, false;
+  if (result < 0) return *why = DeviceErrorLine(kListFailed, result), false;
   return true;
 }
 
@@ -45,8 +45,8 @@ bool ReadHints(std::vector<Hint>* out, DeviceError* error) {
 
 std::optional<std::string> ListDevices() {
   std::vector<Hint> hints;
-  DeviceError error;
-  if (!ReadHints(&hints, &error)) return DeviceErrorLine(error);
+  std::string why;
+  if (!ReadHints(&hints, &why)) return why;
   std::string text;
   for (const Hint& hint : hints) {
     text += hint.name + '\n';

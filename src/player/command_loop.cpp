@@ -118,8 +118,16 @@ Do View(Menu& m) {
   return Do::Stay;
 }
 
+// Where the points an edit moved stand now, exactly.
+void PrintMoved(const Selection& was, const Selection& now) {
+  if (now.start != was.start) PrintPoint("start", now.start);
+  if (now.stop != was.stop) PrintPoint("stop ", now.stop);
+}
+
 Do Snap(Menu& m) {
+  const Selection was = m.session->selection;
   SnapToCrossings(m.session, m.source);
+  PrintMoved(was, m.session->selection);
   return Do::Stay;
 }
 
@@ -129,8 +137,7 @@ Do EditWord(Menu& m) {
   Selection& sel = m.session->selection;
   const Selection was = sel;
   sel = ApplyEdit(edit, sel, m.source->latest.lengthFrames, m.session->nudgeFrames);
-  if (edit != Edit::WholeFile && sel.start != was.start) PrintPoint("start", sel.start);
-  if (edit != Edit::WholeFile && sel.stop != was.stop) PrintPoint("stop ", sel.stop);
+  if (edit != Edit::WholeFile) PrintMoved(was, sel);
   return Do::Stay;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "player/command_loop.h"
+
 void Help() {
   static const char* const kLines[] = {
       "Zuvaroza " ZUVAROZA_VERSION " (2q) by Varadez",
@@ -27,6 +29,18 @@ void Help() {
       "The 6th argument can set the number of loops, 1 = play once",
   };
   for (const char* line : kLines) std::puts(line);
+}
+
+void MoreHelp() {
+  std::puts(
+      "\nOptions, before the device:\n"
+      "\t'-f' or '--follow' to start with follow mode on\n"
+      "\t'-L' or '--list-devices' to list the playback devices\n"
+      "\t'-h' or '--help' to show this help\n"
+      "\t'--version' to show the version\n"
+      "\nMenu commands added since ('+' shows them all):");
+  PrintAddedWords();
+  std::puts("\nAt the 'i' and 'o' prompts, a number ending in 's' is a count of frames, as sox writes it: 96038s\n");
 }
 
 void Usage() {

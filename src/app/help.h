@@ -4,6 +4,10 @@
 // The help text shown at the file prompt and by --help.
 void Help();
 
+// What --help adds to the help text: the options, the menu's words added
+// since, and how a frame count is typed.
+void MoreHelp();
+
 // The usage lines, as --help ends.
 void Usage();
 

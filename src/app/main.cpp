@@ -66,6 +66,7 @@ std::optional<int> ReadOptions(int argc, char** argv, PlayArgs* args, int* first
       args->follow = true;
     } else if (arg == "-h" || arg == "--help") {
       Help();
+      MoreHelp();
       Usage();
       return 0;
     } else if (arg == "-L" || arg == "--list-devices") {

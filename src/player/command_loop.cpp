@@ -195,14 +195,19 @@ const struct Word {
     {"e", Exactly, false, "\t'e' to show the selection exactly, in frames"},
 };
 
-void PrintMoreCommands(bool following) {
-  std::fputs(kMoreCommands, stdout);
+// The added words' lines; with `following`, follow mode's line says whether it is on.
+void PrintWords(const bool* following) {
   for (const Word& w : kWords) {
     if (!w.more) continue;
     std::fputs(w.more, stdout);
-    if (w.apply == ToggleFollow) std::fputs(following ? " (on)" : " (off)", stdout);
+    if (following && w.apply == ToggleFollow) std::fputs(*following ? " (on)" : " (off)", stdout);
     std::putchar('\n');
   }
+}
+
+void PrintMoreCommands(bool following) {
+  std::fputs(kMoreCommands, stdout);
+  PrintWords(&following);
 }
 
 Do ApplyWord(const std::string& word, Menu& m) {
@@ -217,6 +222,8 @@ Do ApplyWord(const std::string& word, Menu& m) {
 }
 
 }  // namespace
+
+void PrintAddedWords() { PrintWords(nullptr); }
 
 Next RunMenu(Session* s, Source* source, Console* console, const std::string* firstWord, bool* bySave) {
   Menu m{s, source, console};

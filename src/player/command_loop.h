@@ -13,3 +13,6 @@ enum class Next { Play, PlayAndEnd, End, Nothing };
 // of input counts as "x", and in follow mode a save of the file as "p"
 // (`bySave` says so). A `firstWord` is applied once, before any menu.
 Next RunMenu(Session* session, Source* source, Console* console, const std::string* firstWord, bool* bySave);
+
+// The lines of the '+' list for the words added since its first ten, for --help.
+void PrintAddedWords();

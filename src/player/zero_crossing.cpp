@@ -5,16 +5,9 @@
 #include <vector>
 
 #include "player/seam.h"
+#include "player/selection.h"
 
 namespace {
-
-constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
-constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-
-int64_t Plus(int64_t a, int64_t b) {
-  int64_t r;
-  return __builtin_add_overflow(a, b, &r) ? (b > 0 ? kMax : kMin) : r;
-}
 
 // |a - b| without overflow: the difference of any two positions fits unsigned.
 uint64_t Distance(int64_t a, int64_t b) {
@@ -41,7 +34,7 @@ std::optional<int64_t> Nearest(const ChannelSamples& frames, int64_t first, int6
   std::optional<int64_t> best;
   // k indexes `s`; frame k of it is frame first + k of the file
   for (size_t k = 1; k < s.size(); ++k) {
-    const int64_t frame = Plus(first, static_cast<int64_t>(k));
+    const int64_t frame = AddFrames(first, static_cast<int64_t>(k));
     if (frame < lo || frame > hi || !(s[k - 1] < 0.0f && s[k] >= 0.0f)) continue;
     if (best && Distance(frame, point) >= Distance(*best, point)) continue;
     if (!MeasureStep(s, k).click) best = frame;
@@ -54,7 +47,7 @@ std::optional<int64_t> Nearest(const ChannelSamples& frames, int64_t first, int6
 std::optional<int64_t> NearestUpwardCrossing(const ChannelSamples& frames, int64_t first,
                                              int64_t point, int64_t reach) {
   reach = std::max<int64_t>(reach, 0);
-  return Nearest(frames, first, point, Plus(point, -reach), Plus(point, reach));
+  return Nearest(frames, first, point, AddFrames(point, -reach), AddFrames(point, reach));
 }
 
 std::optional<int64_t> FindUpwardCrossing(int64_t point, int64_t reach, int64_t length, const FrameReader& read) {

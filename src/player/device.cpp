@@ -143,6 +143,10 @@ snd_pcm_sframes_t WriteSome(Output* out, const unsigned char* frames, snd_pcm_uf
   return n == 0 ? -EAGAIN : n;
 }
 
+int PollDescriptors(Output* out, pollfd* fds, size_t count) {
+  return snd_pcm_poll_descriptors(out->pcm.get(), fds, static_cast<unsigned>(count));
+}
+
 int HasRoom(Output* out, pollfd* fds, size_t count) {
   unsigned short revents = 0;
   const int r = snd_pcm_poll_descriptors_revents(out->pcm.get(), fds, static_cast<unsigned>(count), &revents);

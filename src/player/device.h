@@ -63,6 +63,11 @@ std::string RateRefusal(unsigned int wanted, unsigned int granted);
 // there is no room, or the library's error.
 snd_pcm_sframes_t WriteSome(Output* out, const unsigned char* frames, snd_pcm_uframes_t count);
 
+// Fills the device's slots of the waiter's poll array before it waits: some
+// plugins (PipeWire's) clear a wake only here, and would otherwise wake the
+// wait again and again.
+int PollDescriptors(Output* out, pollfd* fds, size_t count);
+
 // After the waiter saw the device's descriptors wake: 1 when there is room, 0
 // when not yet, or the library's error.
 int HasRoom(Output* out, pollfd* fds, size_t count);

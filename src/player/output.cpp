@@ -18,6 +18,17 @@ Event Fail(Output* out, int error) {
   return Event::Failed;
 }
 
+// Waits for the device's descriptors as the device fills them now, or for what `wants` allows.
+Event WaitForDevice(Output* out, Waiter* w, unsigned wants, Deadline until, int* room) {
+  pollfd* fds = w->fds.data() + kDeviceFds;
+  const size_t count = w->fds.size() - kDeviceFds;
+  const int r = PollDescriptors(out, fds, count);
+  if (r < 0) return *room = r, Event::Ready;
+  const Event e = Wait(w, wants | kRoom, until);
+  if (e == Event::Ready) *room = HasRoom(out, fds, count);
+  return e;
+}
+
 }  // namespace
 
 Event Feed(Output* out, Waiter* w, snd_pcm_uframes_t count, unsigned wants) {
@@ -38,10 +49,10 @@ Event Feed(Output* out, Waiter* w, snd_pcm_uframes_t count, unsigned wants) {
       continue;
     }
     if (n != -EAGAIN) return Fail(out, static_cast<int>(n));
-    const Event e = Wait(w, wants | kRoom, lost);
+    int room = 0;
+    const Event e = WaitForDevice(out, w, wants, lost, &room);
     if (e == Event::Timeout) return Fail(out, -EIO);
     if (e != Event::Ready) return e;
-    const int room = HasRoom(out, w->fds.data() + kDeviceFds, w->fds.size() - kDeviceFds);
     if (room < 0) return Fail(out, room);
     if (room > 0) {
       out->underruns = 0;  // the device played what it held
@@ -64,8 +75,7 @@ Event Drain(Output* out, Waiter* w, unsigned wants) {
   int r = StartDrain(out);
   const Deadline lost = NowMs() + static_cast<int64_t>(out->bufferFrames * 1000 / out->rate) + kLostMs;
   while (r == -EAGAIN || (r >= 0 && Draining(out))) {
-    Event e = Wait(w, wants | kRoom, lost);
-    if (e == Event::Ready) r = HasRoom(out, w->fds.data() + kDeviceFds, w->fds.size() - kDeviceFds);
+    Event e = WaitForDevice(out, w, wants, lost, &r);
     // a device's descriptors may stay ready while it drains: look again a little later
     if (e == Event::Ready && r >= 0 && Draining(out)) e = Wait(w, wants, NowMs() + kNapMs);
     if (e == Event::Timeout && NowMs() >= lost) return Fail(out, -EIO);

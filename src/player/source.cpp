@@ -124,9 +124,9 @@ Event Reread(Source* s, Waiter* w, Found* found) {
 
 std::optional<Failure> Refusal(const Source& s, Found found) {
   if (found == Found::Missing) return Failure{2, NotFoundLine(s.path)};
-  if (found != Found::NoData) return std::nullopt;
   if (!s.looked.hasFormat) std::puts("Can't find format chunk in wave file!");
-  return Failure{2, "Can't find data block in wave file!"};
+  if (found == Found::NoData) return Failure{2, "Can't find data block in wave file!"};
+  return std::nullopt;
 }
 
 std::optional<Failure> Take(Source* s, uint64_t previousLength, const char* prefix) {

@@ -56,8 +56,8 @@ bool Touched(Source* source);
 // As Reload, for the open file.
 Event Reread(Source* source, Waiter* waiter, Found* found);
 
-// The failure of a look that found no file or no data chunk (status 2);
-// nothing for a look that found one.
+// The failure of a look that found no file or no data chunk (status 2),
+// after a line for a missing format chunk; nothing for a look that found both.
 std::optional<Failure> Refusal(const Source& source, Found found);
 
 // Takes what the last look found for the file's state. A shape the device

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The measures of bench/realtime.sh, on each sound server in turn: a private PulseAudio and a
-private PipeWire, started as the paced tests start them (tests/drive.py), and stopped after.
+private PipeWire, started as the paced tests start them (scripts/servers.py), and stopped after.
 Usage: realtime.py BINARY WORKDIR WRITE_CLOCK_SHIM [SERVER...]"""
 import os
 import select
@@ -8,13 +8,14 @@ import shutil
 import threading
 import signal
 import statistics
+import tempfile
 import struct
 import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
-from drive import start_server  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+from servers import start_server  # noqa: E402
 
 BIN, WORK, SHIM = sys.argv[1], sys.argv[2], sys.argv[3]
 SERVERS = sys.argv[4:] or ["pulse", "pipewire"]
@@ -220,8 +221,8 @@ def lost_server(tries=3):
     """A server killed mid-pass: seconds until the run ended, and the CPU it used meanwhile."""
     path, took, cpu = wave("lost.wav", 44100, 2, 5), [], []
     for _ in range(tries):
-        env = dict(os.environ)
-        home, helpers = start_server(SERVER, env)
+        env, home, helpers = dict(os.environ), tempfile.mkdtemp(prefix="zuvaroza-"), []
+        start_server(SERVER, env, home, helpers)
         p = subprocess.Popen(zuvaroza_pass(path), stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
         time.sleep(1)
         with open("/proc/%d/stat" % p.pid) as f:
@@ -285,7 +286,8 @@ def main():
     for SERVER in SERVERS:
         DEVICE, ENV = SERVER, dict(os.environ)
         print("\n== on %s" % SERVER)
-        home, helpers = start_server(SERVER, ENV)
+        home, helpers = tempfile.mkdtemp(prefix="zuvaroza-"), []
+        start_server(SERVER, ENV, home, helpers)
         try:
             measure()
         finally:

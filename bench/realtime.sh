@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Real-time figures of zuvaroza on a private PulseAudio server and a private PipeWire server (a
-# null sink that plays in real time), each started as the paced tests start it, side by side with
+# null sink that plays in real time), each started as the paced tests start it (scripts/servers.py), side by side with
 # `aplay` on the same device and files:
 #   - Ctrl-C-to-menu latency during a looping pass (median and worst of 10, at 44.1 kHz and 8 kHz),
 #   - wall time of a 2 s pass (`px` against aplay),

@@ -45,15 +45,9 @@ void PrintMenu(const Session& s, uint64_t rate) {
 // Whether "p" may play: a reversed selection plays (nothing), an empty one does not.
 Do MayPlay(const Menu& m) {
   const Selection& sel = m.session->selection;
-  if (sel.start > sel.stop) {
-    std::puts("Start time is set later than stop time!");
-    return Do::Play;  // the pass shows the times and plays nothing
-  }
-  if (sel.start == sel.stop) {
-    std::puts("Start time and stop time are the same!");
-    return Do::Stay;
-  }
-  return Do::Play;
+  if (const char* nothing = NothingBetween(sel)) std::puts(nothing);
+  // a reversed one goes on to the pass, which shows the times and plays nothing
+  return sel.start == sel.stop ? Do::Stay : Do::Play;
 }
 
 // The in-time and out-time prompts: seconds, or frames as "96038s". A reply

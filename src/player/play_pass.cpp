@@ -127,7 +127,9 @@ Outcome PlayPass(const Session& session, Source* source, Output* out, Waiter* w)
   for (int i = 0; i < session.loopCount; ++i) {
     // a file shorter than the start has nothing to loop over: no loop is counted
     if (PlaysNothing(session, *source)) {
+      // "p" said why a reversed selection plays nothing; "w" of an empty file did not
       if (sel.start < sel.stop) std::puts("Start time is past the end of the file!");
+      if (sel.start == sel.stop) std::puts(NothingBetween(sel));
       return {};
     }
     if (session.loopCount != 1) std::printf("\nLoops remaining: %i\n", session.loopCount - i - 1);

@@ -34,8 +34,7 @@ ChannelSamples ReadDecoded(const Look& look, int64_t first, int64_t count) {
 // What both commands need: a selection that loops something, in a file that is
 // as the last pass found it. False, after the line that says why, otherwise.
 bool Prepare(const Selection& sel, Source* source, int64_t minimum, Look* look) {
-  if (sel.start == sel.stop) return std::puts("Start time and stop time are the same!"), false;
-  if (sel.start > sel.stop) return std::puts("Start time is set later than stop time!"), false;
+  if (const char* nothing = NothingBetween(sel)) return std::puts(nothing), false;
   if (!ReadUnchanged(source, &look->file)) return false;
   look->source = source;
   look->start = std::max<int64_t>(sel.start, 0);

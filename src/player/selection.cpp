@@ -31,6 +31,12 @@ int64_t LengthAsFrame(uint64_t length) {
   return static_cast<int64_t>(std::min<uint64_t>(length, kMax));
 }
 
+const char* NothingBetween(const Selection& sel) {
+  if (sel.start > sel.stop) return "Start time is set later than stop time!";
+  if (sel.start == sel.stop) return "Start time and stop time are the same!";
+  return nullptr;
+}
+
 Selection ApplyEdit(Edit edit, Selection sel, uint64_t fileLength, int64_t nudge) {
   const int64_t s = sel.start, e = sel.stop;
   switch (edit) {

@@ -19,6 +19,10 @@ enum class Edit {
   StopBack,      // bo
 };
 
+// Why `sel` holds nothing to play, as the menu says it: reversed or empty;
+// nullptr when its start comes before its stop.
+const char* NothingBetween(const Selection& sel);
+
 // Applies one edit to `sel` for a file of `fileLength` frames and a nudge of
 // `nudge` frames. Sums and differences saturate.
 Selection ApplyEdit(Edit edit, Selection sel, uint64_t fileLength, int64_t nudge);

@@ -33,6 +33,8 @@ TEST(Seam, ClickPastThreeTypicalSteps) {
   EXPECT_TRUE(MeasureSeam({-1.0f}, {1.0f}).click);
   EXPECT_FALSE(MeasureSeam({}, {1.0f}).click);                    // no frame before: no step
   EXPECT_EQ(MeasureSeam({0.0f}, {0.5f, 0.75f}).typical, 0.25f);  // one step around it
+  EXPECT_EQ(MeasureSeam({0.0f, 0.5f}, {0.5f, 0.5f}).typical, 0.25f);  // the first step before it counts
+  EXPECT_EQ(MeasureSeam({1.0f}, {}).step, 0.0f);                      // no frame after: no step
   V before(40, 0.0f), after(40, 0.0f);
   before[40 - 18] = after[17] = 1.0f;  // steps of 1 just beyond the nearest 16 each side
   EXPECT_EQ(MeasureSeam(before, after).typical, 0.0f);

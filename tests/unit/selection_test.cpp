@@ -23,7 +23,7 @@ TEST(Selection, EditsStopAtTheEnds) {  // on a file of 900 frames, with a nudge 
     const Selection got = ApplyEdit(r.edit, {r.start, r.stop}, 900, 50);
     EXPECT_EQ(std::pair(got.start, got.stop), std::pair(r.wantStart, r.wantStop)) << static_cast<int>(r.edit) << " on " << r.start;
   }
-  EXPECT_EQ(ApplyEdit(Edit::BothForward, {kMax - 10, kMax}, ~uint64_t{0}, kMax).start, kMax);
+  EXPECT_EQ(ApplyEdit(Edit::BothForward, {kMax, kMax}, ~uint64_t{0}, 1).start, kMax);
   EXPECT_EQ(ApplyEdit(Edit::JumpBack, {-kMax, kMax}, 900, 50).start, 0);
   EXPECT_EQ(ApplyEdit(Edit::JumpAhead, {-kMax, kMax}, ~uint64_t{0}, 50).stop, kMax);
 }
@@ -31,6 +31,7 @@ TEST(Selection, EditsStopAtTheEnds) {  // on a file of 900 frames, with a nudge 
 // Typed times (tests/e2e has them through the menu) that reach the ends: -2^63 frames still fits.
 TEST(Selection, TypedTimes) {
   EXPECT_EQ(OutFrameFor(1, 900, -9223372036854775808.0f), kMin);
+  EXPECT_EQ(InFrameFor(100, 900, 9), 0);  // an in-time at the end is the start
   EXPECT_EQ(FramesFromSeconds(44100, 1e30f), kMax);
   EXPECT_EQ(FramesFromSeconds(44100, NAN), 0);
 }

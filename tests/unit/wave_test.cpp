@@ -48,7 +48,7 @@ TEST(WaveHeader, WhereTheDataIsAndHowLong) {
       {"an id of junk", [](Layout* w) { w->before = Bytes{1, 0, 0, 0} + Le(6, 4) + Text("xxdata"); }, 0, 54, 101, 2, 1},
       {"a size past the end, odd data skipped", [](Layout* w) { w->before = Text("LIST") + Le(999, 4) + Text("xdataxdata"); }, 0, 58, 101, 2, 1},
       {"big-endian", [](Layout* w) { w->riff = "RIFX", w->before = Chunk("LIST", Text("xxdata")); }, 0, 54, 101, 2, 1},
-      {"data at 128 KiB", [](Layout* w) { w->before = Chunk("junk", Bytes(131072 - 44)); }, 0, 131080, 100, 2, 1},
+      {"data walked to at 128 KiB", [](Layout* w) { w->before = Chunk("junk", Text("xxdata") + Bytes(131072 - 50)); }, 0, 131080, 100, 2, 1},
       {"data past the probes", [](Layout* w) { w->before = Chunk("junk", Bytes(131074 - 44)); }, 0, 0, 0, 0, 0},
       {"cut inside the data id", [](Layout*) {}, 39, 0, 0, 0, 0}, {"size field cut", [](Layout*) {}, 42, 44, 0, 2, 1},
       {"no format: no frames", [](Layout* w) { w->format = 0; }, 0, 20, 0, 0, 0},

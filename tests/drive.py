@@ -29,7 +29,7 @@
 # "@LABEL STEP" keeps, under LABEL, when the step began and ended (for wait, when its text came)
 # and the program's CPU time then; "end" is when the program ended. A check prints "in time" or
 # "idle" with what it measured, or what went wrong ("LATE 0.034 s", "EARLY 0.2 s", "BUSY 0.3 s").
-import os, shutil, signal, subprocess, sys, tempfile, threading, time
+import os, re, shutil, signal, subprocess, sys, tempfile, threading, time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
 from servers import child, start_server, until  # noqa: E402
@@ -46,17 +46,15 @@ def main(args):
     options, env, helpers, events, checks, mark = {}, dict(os.environ), [], {}, [], 0
     while args[0].startswith("--"):
         options[args[0][2:]], args = args[1], args[2:]
-    home = tempfile.mkdtemp(prefix="zuvaroza-") if "server" in options else None  # short: a socket's path has a limit
-    if home:
+    if home := "server" in options and tempfile.mkdtemp(prefix="zuvaroza-"):  # short: a socket's path has a limit
         start_server(options["server"], env, home, helpers)
     path, _, prefix = options.get("steps", ":").rpartition(":")
     steps = [s.strip() for line in open(path) if line.startswith(prefix + ">") for s in line[len(prefix) + 1 :].split(" ; ")] if path else []
     p = subprocess.Popen(args, env=env, stdin=subprocess.PIPE if steps else None, stdout=subprocess.PIPE,
                          stderr=subprocess.PIPE, preexec_fn=child)
     env["PID"], out, err = str(p.pid), dict(data=b"", times=[], done=False), dict(data=b"", times=[], done=False)
-    threads = [threading.Thread(target=reader, args=pipe, daemon=True) for pipe in ((p.stdout, out), (p.stderr, err))]
-    for thread in threads:
-        thread.start()
+    for pipe in (p.stdout, out), (p.stderr, err):
+        threading.Thread(target=reader, args=pipe, daemon=True).start()
     when = lambda offset: next(t for size, t in out["times"] if size > offset)  # when that byte of output came
     cpu = lambda: sum(map(int, open(f"/proc/{p.pid}/stat").read().rsplit(")", 1)[1].split()[11:13])) / os.sysconf("SC_CLK_TCK")
     for step in steps:
@@ -79,17 +77,16 @@ def main(args):
         elif verb == "sh" and subprocess.run(rest, shell=True, env=env).returncode:
             sys.exit(f"drive.py: {rest} failed")
         elif verb == "write":
-            src, dest, pieces, ms = rest.split()
-            data, n = open(src, "rb").read(), int(pieces)
+            src, dest, n, ms = rest.split()
+            data = open(src, "rb").read()
             at = data.find(b"data") + 8
-            with open(dest, "wb") as f:
+            cuts = [at + i * (len(data) - at) // int(n) for i in range(int(n) + 1)]
+            with open(dest, "wb", buffering=0) as f:
                 f.write(data[: at - 4] + bytes(4))
-                for i in range(n):
-                    f.write(data[at + i * (len(data) - at) // n : at + (i + 1) * (len(data) - at) // n])
-                    f.flush()
+                for first, last in zip(cuts, cuts[1:]):
+                    f.write(data[first:last])
                     time.sleep(int(ms) / 1000)
-                f.seek(at - 4)
-                f.write(data[at - 4 : at])
+                os.pwrite(f.fileno(), data[at - 4 : at], at - 4)
         elif verb != "sh":
             checks.append((verb, rest.split()))
         if label:
@@ -98,16 +95,14 @@ def main(args):
     if p.stdin:
         p.stdin.close()
     reaped = []  # a thread waits for the end, so that its time is exact
-    reaper = threading.Thread(target=lambda: reaped.append((os.wait4(p.pid, 0), time.monotonic())), daemon=True)
-    reaper.start()
-    reaper.join(float(options.get("timeout", 20)))
+    threading.Thread(target=lambda: reaped.append((os.wait4(p.pid, 0), time.monotonic())), daemon=True).start()
+    until(lambda: reaped, float(options.get("timeout", 20)))
     reaped = reaped[:1]  # a program killed for its time is no status
     for process in helpers + ([] if reaped else [p]):
         process.kill()
     if home:
         shutil.rmtree(home, ignore_errors=True)
-    for thread in threads:
-        thread.join(5)
+    until(lambda: out["done"] and err["done"], 5)
     text = out["data"].decode(errors="replace").replace("\r", "\\r")
     print(text, end="" if text.endswith("\n") or not text else "\n")
     for line in err["data"].decode(errors="replace").splitlines():
@@ -128,9 +123,8 @@ def main(args):
             used = events[words[1]][2] - events[words[0]][2]
             print(verb, *words[:2], f"idle ({used:.3f} s)" if used <= float(words[2]) else f"BUSY {used:.3f} s")
         else:
-            text, most, at, times = " ".join(words[:-1]), float(words[-1]), -1, []
-            while (at := out["data"].find(text.encode(), at + 1)) >= 0:
-                times.append(when(at))
+            text, most = " ".join(words[:-1]), float(words[-1])
+            times = [when(m.start()) for m in re.finditer(re.escape(text.encode()), out["data"])]
             worst = max((b - a for a, b in zip(times, times[1:])), default=0)
             print(verb, text, f"in time ({worst:.3f} s)" if worst <= most else f"LATE {worst - most:.3f} s")
 

@@ -2,9 +2,7 @@
 # sound server). CTest runs each case on its own (tests/CMakeLists.txt), giving the program to
 # test as --param zuvaroza=PATH (so that a sanitized build runs its own binary), FileCheck's as
 # --param filecheck=PATH, and where the cases write their files as --param build=DIR.
-import os
-import sys
-import lit.formats
+import os, sys, lit.formats
 
 config.name = "zuvaroza"
 config.test_format = lit.formats.ShTest(execute_external=True)
@@ -16,8 +14,6 @@ here, program = config.test_source_root, lit_config.params["zuvaroza"]
 # %run: the program, run by the driver with no steps; %cap: a device that records every byte into out.raw
 config.substitutions += [("%run", f"{sys.executable} {here}/drive.py {program}"), ("%z", program),
                          ("%drive", f"{sys.executable} {here}/drive.py"), ("%wave", f"{sys.executable} {here}/wave.py"),
-                         ("%cap", "\"file:'out.raw',raw\""), ("FileCheck", lit_config.params["filecheck"])]
-# the sound server a paced case plays through (--param server=pulse or pipewire); its ALSA device has its name
-server = lit_config.params.get("server", "pulse")
-config.available_features.add(server)
-config.substitutions.append(("%server", server))
+                         ("%cap", "\"file:'out.raw',raw\""), ("FileCheck", lit_config.params["filecheck"]),
+                         # the sound server a paced case plays through (pulse or pipewire), also its ALSA device
+                         ("%server", lit_config.params.get("server", "pulse"))]

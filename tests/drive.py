@@ -51,7 +51,7 @@ def main(args):
     path, _, prefix = options.get("steps", ":").rpartition(":")
     steps = [s.strip() for line in open(path) if line.startswith(prefix + ">") for s in line[len(prefix) + 1 :].split(" ; ")] if path else []
     p = subprocess.Popen(args, env=env, stdin=subprocess.PIPE if steps else None, stdout=subprocess.PIPE,
-                         stderr=subprocess.PIPE, preexec_fn=child)
+                         stderr=subprocess.PIPE, preexec_fn=child, bufsize=0)  # what is sent goes at once
     env["PID"], out, err = str(p.pid), dict(data=b"", times=[], done=False), dict(data=b"", times=[], done=False)
     for pipe in (p.stdout, out), (p.stderr, err):
         threading.Thread(target=reader, args=pipe, daemon=True).start()
@@ -69,7 +69,6 @@ def main(args):
             mark = out["data"].find(text, mark) + len(text)
         elif verb == "send":
             p.stdin.write(text + b"\n")
-            p.stdin.flush()
         elif verb == "sleep":
             time.sleep(float(rest))
         elif verb == "signal":  # not Popen.send_signal, which may reap the program

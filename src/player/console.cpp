@@ -93,16 +93,6 @@ bool ReadInt64(Console* console, int64_t* value) {
   });
 }
 
-bool ReadFloat(Console* console, float* value) {
-  return ReadNumber(console, [value](const char* text) -> size_t {
-    char* end;
-    const float v = std::strtof(text, &end);
-    if (end == text) return 0;
-    *value = v;
-    return static_cast<size_t>(end - text);
-  });
-}
-
 bool ReadTime(Console* console, float* seconds, int64_t* frame, bool* frames) {
   return ReadNumber(console, [=](const char* text) -> size_t {
     char* end;

@@ -29,7 +29,6 @@ Got ReadCommand(Console* console, std::string* word);
 // On failure the value is left as it was. Out-of-range numbers saturate.
 bool ReadInt(Console* console, int* value);        // decimal, 0-octal or 0x-hex
 bool ReadInt64(Console* console, int64_t* value);  // decimal
-bool ReadFloat(Console* console, float* value);
 
 // A time: seconds, or frames for a whole number ending in "s", as sox writes
 // them ("96038s"): `*frames` says which was read.

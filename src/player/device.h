@@ -92,3 +92,7 @@ bool Draining(Output* out);
 
 // Closes the device: 0, or the error that kept the last of the audio from it.
 int CloseDevice(Output* out);
+
+// Leaves a device that took no audio for too long open and forgets it: a hung
+// sound server would hold any call on it, the close included, for good.
+void Abandon(Output* out);

@@ -18,6 +18,11 @@ Event Fail(Output* out, int error) {
   return Event::Failed;
 }
 
+Event Lost(Output* out) {
+  Abandon(out);
+  return Fail(out, -EIO);
+}
+
 // Waits for the device's descriptors as the device fills them now, or for what `wants` allows.
 Event WaitForDevice(Output* out, Waiter* w, unsigned wants, Deadline until, int* room) {
   pollfd* fds = w->fds.data() + kDeviceFds;
@@ -51,7 +56,7 @@ Event Feed(Output* out, Waiter* w, snd_pcm_uframes_t count, unsigned wants) {
     if (n != -EAGAIN) return Fail(out, static_cast<int>(n));
     int room = 0;
     const Event e = WaitForDevice(out, w, wants, lost, &room);
-    if (e == Event::Timeout) return Fail(out, -EIO);
+    if (e == Event::Timeout) return Lost(out);
     if (e != Event::Ready) return e;
     if (room < 0) return Fail(out, room);
     if (room > 0) {
@@ -78,7 +83,7 @@ Event Drain(Output* out, Waiter* w, unsigned wants) {
     Event e = WaitForDevice(out, w, wants, lost, &r);
     // a device's descriptors may stay ready while it drains: look again a little later
     if (e == Event::Ready && r >= 0 && Draining(out)) e = Wait(w, wants, NowMs() + kNapMs);
-    if (e == Event::Timeout && NowMs() >= lost) return Fail(out, -EIO);
+    if (e == Event::Timeout && NowMs() >= lost) return Lost(out);
     if (e != Event::Ready && e != Event::Timeout) return e;
   }
   return r < 0 ? Fail(out, r) : Event::Ready;

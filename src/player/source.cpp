@@ -78,10 +78,7 @@ std::optional<Failure> OpenSource(const std::string& path, bool follow, Waiter* 
   std::string why;
   StartWatch(path, &s->watch, &why);
   Found found;
-  LookSettled(s, waiter, &found, [s] {
-    s->file.Reset(OpenWaveFile(s->path.c_str()));
-    return Read(s);
-  });
+  Reload(s, waiter, &found);
   if (const auto refused = Refusal(*s, found)) return refused;
   if (!ChooseEncoding(s->looked, &s->encoding, &why)) return Failure{2, why};
   s->configured = s->latest = s->looked;

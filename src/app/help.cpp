@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "player/command_loop.h"
+#include "player/menu.h"
 
 void Help() {
   static const char* const kLines[] = {

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "app/help.h"
-#include "player/console.h"
-#include "player/device_list.h"
+#include "io/console.h"
+#include "audio/device_list.h"
 #include "player/player.h"
 
 namespace {
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
   console.waiter = &waiter;
   if (n <= 1) {
     if (!PromptForFile(&console, &args)) return 1;
-    return Exit(PLAY(args, &console));
+    return Exit(Play(args, &console));
   }
   args.path = arg[2];
   if (n >= 3) args.inSeconds = SecondsArg(arg[3]);
@@ -124,5 +124,5 @@ int main(int argc, char** argv) {
   if (args.autoCommand) args.commandText = arg[5];
   // the loop count is read only when it is the last argument
   if (n == 6) args.loopCount = LoopsArg(arg[6]);
-  return Exit(PLAY(args, &console));
+  return Exit(Play(args, &console));
 }

@@ -1,8 +1,8 @@
 // One play pass: the selection, loopCount times, period by period, from the
 // file as it is: a shorter file clips the pass, never the selection.
 #pragma once
-#include "player/event.h"
-#include "player/output.h"
+#include "io/event.h"
+#include "audio/feed.h"
 #include "player/session.h"
 #include "player/source.h"
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "player/command_loop.h"
-#include "player/interrupt.h"
-#include "player/output.h"
+#include "player/menu.h"
+#include "io/interrupt.h"
+#include "audio/feed.h"
 #include "player/play_pass.h"
 #include "player/session.h"
 #include "player/source.h"
@@ -188,7 +188,7 @@ std::optional<Failure> Loop(Run* r, Console* console) {
 
 }  // namespace
 
-std::optional<Failure> PLAY(const PlayArgs& args, Console* console) {
+std::optional<Failure> Play(const PlayArgs& args, Console* console) {
   InitInterrupts();
   Run r{args, {}, {}, {}, console->waiter};
   if (auto failure = OpenSource(args.path, args.follow, r.waiter, &r.source)) return failure;

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "player/console.h"
-#include "player/event.h"
+#include "io/console.h"
+#include "io/event.h"
 
 struct PlayArgs {
   std::string path;
@@ -20,4 +20,4 @@ struct PlayArgs {
 // Plays `args.path` on `args.deviceName`, reading words from `console`, until
 // the user or the first command ends the run; returns after releasing
 // everything: nothing for a normal end, or the failure that ended it.
-std::optional<Failure> PLAY(const PlayArgs& args, Console* console);
+std::optional<Failure> Play(const PlayArgs& args, Console* console);

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "player/event.h"
-#include "player/unique_fd.h"
-#include "player/wait.h"
-#include "player/watch.h"
+#include "io/event.h"
+#include "io/unique_fd.h"
+#include "io/wait.h"
+#include "io/watch.h"
 #include "wave/sample_format.h"
 #include "wave/wave_header.h"
 

@@ -7,10 +7,10 @@
 #include <limits>
 #include <utility>
 
-#include "player/seam.h"
-#include "player/seam_view.h"
+#include "seam/seam.h"
+#include "seam/seam_view.h"
 #include "player/selection.h"
-#include "player/zero_crossing.h"
+#include "seam/zero_crossing.h"
 
 namespace {
 

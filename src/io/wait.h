@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "player/event.h"
-#include "player/watch.h"
+#include "io/event.h"
+#include "io/watch.h"
 
 // What a wait may end for, besides a stop and its deadline.
 constexpr unsigned kRoom = 1, kInput = 2, kSave = 4, kChange = 8;

@@ -1,4 +1,4 @@
-#include "player/seam.h"
+#include "seam/seam.h"
 
 #include <cmath>
 

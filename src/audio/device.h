@@ -1,6 +1,6 @@
 // The ALSA playback device: opened for a file's format, written a period at a
 // time, drained and closed. Nothing here waits: the caller polls the device's
-// descriptors with the rest (see output.h).
+// descriptors with the rest (see feed.h).
 #pragma once
 #include <alsa/asoundlib.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "player/seam_tools.h"
+#include "seam/seam_commands.h"
 
 #include <langinfo.h>
 
@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "player/seam.h"
-#include "player/seam_view.h"
-#include "player/zero_crossing.h"
+#include "seam/seam.h"
+#include "seam/seam_view.h"
+#include "seam/zero_crossing.h"
 #include "wave/sample_decode.h"
 #include "wave/wave_file.h"
 

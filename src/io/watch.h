@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "player/unique_fd.h"
+#include "io/unique_fd.h"
 
 struct Watch {
   // One name watched in its directory: the path itself, or the target of a symlink.

@@ -1,4 +1,4 @@
-#include "player/output.h"
+#include "audio/feed.h"
 
 #include <cerrno>
 

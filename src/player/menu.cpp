@@ -1,9 +1,9 @@
-#include "player/command_loop.h"
+#include "player/menu.h"
 
 #include <cinttypes>
 #include <cstdio>
 
-#include "player/seam_tools.h"
+#include "seam/seam_commands.h"
 
 namespace {
 
@@ -135,7 +135,7 @@ Do EditWord(Menu& m) {
   return Do::Stay;
 }
 
-Do Play(Menu& m) { return MayPlay(m); }
+Do PlayWord(Menu& m) { return MayPlay(m); }
 Do PlayAndEnd(Menu& m) {
   m.session->endAfterPass = true;  // holds until a pass has played, even when this one may not
   return MayPlay(m);
@@ -167,7 +167,7 @@ const struct Word {
 } kWords[] = {
     {"+", More, false, nullptr},
     {"x", Exit, false, nullptr},
-    {"p", Play, false, nullptr},
+    {"p", PlayWord, false, nullptr},
     {"px", PlayAndEnd, false, nullptr},
     {"w", Whole, true, nullptr},
     {"wx", WholeAndEnd, true, nullptr},

@@ -1,10 +1,10 @@
-#include "player/zero_crossing.h"
+#include "seam/zero_crossing.h"
 
 #include <algorithm>
 #include <limits>
 #include <vector>
 
-#include "player/seam.h"
+#include "seam/seam.h"
 #include "player/selection.h"
 
 namespace {

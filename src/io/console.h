@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "player/wait.h"
+#include "io/wait.h"
 
 // Standard input, for the whole run: the file prompt's and the menu's.
 struct Console {

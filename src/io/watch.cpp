@@ -1,4 +1,4 @@
-#include "player/watch.h"
+#include "io/watch.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "player/device.h"
+#include "audio/device.h"
 
 #include <algorithm>
 #include <sys/stat.h>

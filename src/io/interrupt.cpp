@@ -1,4 +1,4 @@
-#include "player/interrupt.h"
+#include "io/interrupt.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,11 +1,11 @@
-#include "player/console.h"
+#include "io/console.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <unistd.h>
 
-#include "player/wait.h"
+#include "io/wait.h"
 
 namespace {
 

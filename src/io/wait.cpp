@@ -1,11 +1,11 @@
-#include "player/wait.h"
+#include "io/wait.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
 
-#include "player/interrupt.h"
+#include "io/interrupt.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "player/console.h"
+#include "io/console.h"
 #include "player/session.h"
 #include "player/source.h"
 

@@ -1,4 +1,4 @@
-#include "player/device_list.h"
+#include "audio/device_list.h"
 
 #include <alsa/asoundlib.h>
 
@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "player/device.h"
+#include "audio/device.h"
 
 namespace {
 

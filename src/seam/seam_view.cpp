@@ -1,11 +1,11 @@
-#include "player/seam_view.h"
+#include "seam/seam_view.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
-#include "player/seam.h"
+#include "seam/seam.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // until the sound has been heard. A stop or a save cuts either short; a device
 // that no longer takes audio is given up on, never waited for without end.
 #pragma once
-#include "player/device.h"
-#include "player/wait.h"
+#include "audio/device.h"
+#include "io/wait.h"
 
 // Writes `count` frames from out->deviceFrames. Ready when all were taken;
 // Stop or Save as `wants` allows; Failed when the device failed or was lost

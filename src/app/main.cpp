@@ -6,11 +6,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <string>
 
 #include "app/help.h"
+#include "audio/device.h"
 #include "io/console.h"
 #include "audio/device_list.h"
 #include "player/player.h"
@@ -31,7 +33,8 @@ int LoopsArg(const char* text) {
 // Reads a file name at the prompt; false for "x" or the end of input.
 bool AskFileName(Console* console, const char* prompt, std::string* name) {
   std::puts(prompt);
-  return ReadWord(console, name) && *name != "x";
+  std::fflush(stdout);
+  return WaitForWord(console, name) && *name != "x";
 }
 
 // Asks for the file name; what was typed after it stays for the menu.
@@ -44,12 +47,24 @@ bool PromptForFile(Console* console, PlayArgs* args) {
   return named;
 }
 
-// The one place the program ends with a line: after what the console already shows.
+// The one place the program ends with a line: after what the console already
+// shows. Standard output that could not be written is a failure too.
 int Exit(const std::optional<Failure>& failure) {
-  if (!failure) return 0;
-  std::fflush(stdout);
-  if (!failure->line.empty()) std::fprintf(failure->toStderr ? stderr : stdout, "%s\n", failure->line.c_str());
-  return failure->status;
+  const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
+  const int error = errno;
+  int status = failure ? failure->status : 0;
+  if (failure && !failure->line.empty())
+    std::fprintf(failure->toStderr ? stderr : stdout, "%s\n", failure->line.c_str());
+  if (!written && status == 0) {
+    std::fprintf(stderr, "Unable to write to standard output: %s\n", std::strerror(error));
+    status = 1;
+  }
+  // a device left to a stuck plugin must not hold up the exit: nothing is tidied up after it
+  if (AnyAbandoned()) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
+  return status;
 }
 
 // Reads the options, which come before the first positional argument ("--"
@@ -105,16 +120,14 @@ int main(int argc, char** argv) {
   std::setlocale(LC_CTYPE, "");
   PlayArgs args;
   int first;  // set by ReadOptions
-  if (const std::optional<int> status = ReadOptions(argc, argv, &args, &first)) return *status;
+  if (const std::optional<int> status = ReadOptions(argc, argv, &args, &first))
+    return Exit(*status == 0 ? std::nullopt : std::optional<Failure>(Failure{*status}));
   char** arg = argv + first - 1;  // arg[1] is the first positional argument
   const int n = argc - first;
   if (n >= 1 && std::string(arg[1]) != "d") args.deviceName = arg[1];
-  Waiter waiter;
-  StartWaiter(&waiter);
   Console console;
-  console.waiter = &waiter;
   if (n <= 1) {
-    if (!PromptForFile(&console, &args)) return 1;
+    if (!PromptForFile(&console, &args)) return Exit(Failure{1});
     return Exit(Play(args, &console));
   }
   args.path = arg[2];

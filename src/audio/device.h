@@ -1,98 +1,69 @@
-// The ALSA playback device: opened for a file's format, written a period at a
-// time, drained and closed. Nothing here waits: the caller polls the device's
-// descriptors with the rest (see feed.h).
+// The playback device as the run sees it. Every call into the sound library
+// runs on a thread of the device's own, one call at a time: a sound server's
+// plugin may wait on its server in any call, and a server that hangs must not
+// hang the program. A call's answer wakes the loop through a descriptor; a
+// call not answered by its deadline loses the device, whose thread is then
+// abandoned, never waited on again.
 #pragma once
-#include <alsa/asoundlib.h>
-#include <poll.h>
-
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "wave/sample_format.h"
+#include "audio/pcm.h"
+#include "io/loop.h"
 
-struct PcmCloser {
-  void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
-};
-using PcmHandle = std::unique_ptr<snd_pcm_t, PcmCloser>;
+enum class Call { None, Open, Prepare, Write, Queued, Drain, Drop, Close };
 
-// The device as configured, and the buffers that feed it one period at a time.
-struct Output {
-  PcmHandle pcm;
-  SampleEncoding encoding = SampleEncoding::S16;  // the file's, or 32-bit float for 64-bit
-  unsigned int rate = 0;  // as granted
-  snd_pcm_uframes_t periodFrames = 0, bufferFrames = 0;
-  size_t frameBytes = 0;                    // of one stereo device frame
-  std::vector<unsigned char> fileFrames;    // one period as read, when it needs widening or converting
-  std::vector<unsigned char> deviceFrames;  // one period of stereo device frames
-  std::vector<pollfd> pollFds;              // the device's descriptors, as the waiter polls them
-  int error = 0;                            // the library's code for the last failure
-  int underruns = 0;                        // since the device last took audio
-  bool played = false;                      // it took audio since it was made ready for a pass
+struct Answer {
+  Call call = Call::None;
+  int64_t result = 0;  // frames for Write and Queued, else 0; or the library's error
+  bool waited = false;  // Write: the device made it wait for room
+  std::string why;      // Open: the line when it failed
 };
 
-// What the device is asked for, and the failure of a call, as "<what>: <library's text>".
-struct DeviceRequest {
-  std::string name;
-  SampleEncoding encoding;
-  uint32_t rate, channels;
-  size_t fileSampleBytes;
+struct Line;  // what the caller shares with the thread
+
+struct Device {
+  std::shared_ptr<Line> line;
+  std::thread thread;
+  Granted granted;           // by the last Open that succeeded
+  Call busy = Call::None;    // the call on the thread
+  int64_t started = 0;       // when it began
+  bool lost = false;         // abandoned: a new one must be opened
 };
-extern const char kOpenFailed[], kSetFormatFailed[], kWriteFailed[];
-std::string DeviceErrorLine(const char* what, int code);
 
-// Opens the device and configures it for interleaved stereo in the request's
-// encoding near its rate, with a period near 4096 and a buffer near 16384
-// frames, silence past the written audio, and a start once the buffer is full.
-// A device without 64-bit float gets 32-bit float. Sizes the buffers for a
-// file of the request's channels. On failure, the line that says why.
-bool OpenDevice(const DeviceRequest& request, Output* out, std::string* why);
+// Most frames a Write may take, and the buffer it takes them from: a device
+// that never makes a write wait (null, a file) is given many periods at a
+// time, so that the thread costs nothing per period.
+uint64_t WriteCapacity(const Device& device);
+unsigned char* WriteBuffer(Device* device);
 
-// A second line for a device that refused the file's format: a converting one.
-std::string ConvertingDeviceHint(const std::string& name);
+// Starts a thread and opens the device on it (any open device is closed first, or abandoned when busy).
+void OpenDevice(Device* device, const DeviceRequest& request);
 
-// A second line for a device that would not open because it names a wave
-// file (given where the device goes): the command as meant; empty otherwise.
-std::string DeviceFirstHint(const std::string& name);
+// Starts a call on an idle device; a Write takes the first `frames` of WriteBuffer.
+void Ask(Device* device, Call call, uint64_t frames = 0);
 
-// The line that refuses a device that granted `granted` Hz for a file of
-// `wanted` Hz (it would play at the wrong speed); empty when they are equal.
-std::string RateRefusal(unsigned int wanted, unsigned int granted);
+// Readable when the call has returned; -1 when the device is idle.
+int AnswerFd(const Device& device);
 
-// Writes up to `count` frames from `frames`: how many were taken, -EAGAIN when
-// there is no room, or the library's error.
-snd_pcm_sframes_t WriteSome(Output* out, const unsigned char* frames, snd_pcm_uframes_t count);
+// When the call is overdue: the device is then lost. kNever when idle.
+Deadline Due(const Device& device);
 
-// Fills the device's slots of the waiter's poll array before it waits: some
-// plugins (PipeWire's) clear a wake only here, and would otherwise wake the
-// wait again and again.
-int PollDescriptors(Output* out, pollfd* fds, size_t count);
+// The answer of the call, once its descriptor is readable; false while it runs.
+bool TakeAnswer(Device* device, Answer* answer);
 
-// After the waiter saw the device's descriptors wake: 1 when there is room, 0
-// when not yet, or the library's error.
-int HasRoom(Output* out, pollfd* fds, size_t count);
+// Asks the call to return at once; a stuck one does not.
+void CancelCall(Device* device);
 
-// Recovers from an underrun or a suspend; the library's result.
-int Recover(Output* out, int error);
+// The program was stopped and continued: the call's time starts again.
+void Continued(Device* device);
 
-// The device ready for the first write of a pass; the library's result.
-int Ready(Output* out);
+// Gives the device up: its thread and the library's handle are left as they are, never waited on.
+void Abandon(Device* device);
 
-// Silences what is queued at once; the library's result.
-int Drop(Output* out);
-
-// Frames queued and not yet heard, starting a device that waits for a full
-// buffer to start; 0 when it holds none, or the library's error.
-snd_pcm_sframes_t Queued(Output* out);
-
-// Starts the drain without waiting: 0 when the device has played all it
-// held, -EAGAIN while it plays on, or the library's error.
-int StartDrain(Output* out);
-bool Draining(Output* out);
-
-// Closes the device: 0, or the error that kept the last of the audio from it.
-int CloseDevice(Output* out);
-
-// Leaves a device that took no audio for too long open and forgets it: a hung
-// sound server would hold any call on it, the close included, for good.
-void Abandon(Output* out);
+// Whether any device was abandoned: then the program ends without tidying up
+// after them, so that no stuck plugin holds up its exit.
+bool AnyAbandoned();

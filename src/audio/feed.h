@@ -1,17 +1,18 @@
-// The device fed through the waiter: writes that wait for room, and the wait
-// until the sound has been heard. A stop or a save cuts either short; a device
-// that no longer takes audio is given up on, never waited for without end.
+// Frames as the file holds them, made into the device's: mono widened to
+// stereo, 64-bit float narrowed to 32-bit where the device lacks it. What the
+// file holds is otherwise sent as it is, bit for bit.
 #pragma once
-#include "audio/device.h"
-#include "io/wait.h"
+#include <cstddef>
+#include <cstdint>
 
-// Writes `count` frames from out->deviceFrames. Ready when all were taken;
-// Stop or Save as `wants` allows; Failed when the device failed or was lost
-// (out->error holds the library's code).
-Event Feed(Output* out, Waiter* waiter, snd_pcm_uframes_t count, unsigned wants);
+#include "wave/sample_format.h"
 
-// Until the device has played all it holds: Ready, or as Feed.
-Event Drain(Output* out, Waiter* waiter, unsigned wants);
+// Whether `frames` of the file's must pass through ToDevice, or can be read
+// straight into the device's buffer.
+bool NeedsConverting(uint32_t channels, SampleEncoding file, SampleEncoding device);
 
-// The failure of a device call that returned `error`: the run ends with status 1.
-Failure DeviceFailure(int error);
+// Converts `frames` frames of `channels` samples of `sampleBytes` in `file`'s
+// encoding at `in` to stereo frames in `device`'s encoding at `out`. Values
+// beyond the 32-bit float range are clamped, not undefined.
+void ToDevice(uint64_t frames, uint32_t channels, size_t sampleBytes, SampleEncoding file, SampleEncoding device,
+              const unsigned char* in, unsigned char* out);

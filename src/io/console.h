@@ -1,35 +1,37 @@
-// Whitespace-delimited words and numbers from standard input, read the way
-// the menu and its prompts expect. The console keeps its own buffer, so that
-// it knows when a word is already there and when it must wait for one.
+// Whitespace-delimited words from standard input, read as they come, without
+// waiting: the loop says when input is there, and the menu takes whole words.
+// Numbers are read from the front of a word; what a number does not use is
+// the next word.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "io/wait.h"
-
 // Standard input, for the whole run: the file prompt's and the menu's.
 struct Console {
-  Waiter* waiter = nullptr;
-  std::string buffered;   // read but not yet used
-  bool ended = false;     // no more input will come
-  std::string pending;    // text a number prompt could not use: the next word
+  std::string buffered;  // read but not yet used
+  bool ended = false;    // no more input will come
+  std::string pending;   // what a number did not use: the next word
 };
 
-// Reads the next word. Returns false at the end of input.
-bool ReadWord(Console* console, std::string* word);
+// Reads what standard input holds now; it was found readable, so this does not wait.
+void ReadInput(Console* console);
 
-enum class Got { Word, End, Save };
+// The next whole word, if there is one; a word still being typed is whole
+// only once the input has ended.
+bool TakeWord(Console* console, std::string* word);
 
-// The menu's read: as ReadWord, but in follow mode a save that comes while
-// it waits ends the wait, with no word read.
-Got ReadCommand(Console* console, std::string* word);
+// Whether the input has ended with no word left.
+bool InputDone(const Console& console);
 
-// Number prompts read one word and take the number at its front; the rest of
-// the word, or the whole word when no number starts it, is the next word.
-// On failure the value is left as it was. Out-of-range numbers saturate.
-bool ReadInt(Console* console, int* value);        // decimal, 0-octal or 0x-hex
-bool ReadInt64(Console* console, int64_t* value);  // decimal
+// Before the run, for the file prompt: waits for the next word. False at the end of input.
+bool WaitForWord(Console* console, std::string* word);
+
+// Numbers at the front of `word`: how many characters they used, 0 for none.
+// Out-of-range numbers saturate.
+size_t ParseInt(const std::string& word, int* value);        // decimal, 0-octal or 0x-hex
+size_t ParseInt64(const std::string& word, int64_t* value);  // decimal
 
 // A time: seconds, or frames for a whole number ending in "s", as sox writes
 // them ("96038s"): `*frames` says which was read.
-bool ReadTime(Console* console, float* seconds, int64_t* frame, bool* frames);
+size_t ParseTime(const std::string& word, double* seconds, int64_t* frame, bool* frames);

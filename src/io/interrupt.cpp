@@ -1,5 +1,6 @@
 #include "io/interrupt.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -8,10 +9,19 @@
 namespace {
 
 volatile sig_atomic_t stopRequested = 0;
+std::atomic<unsigned> continues{0};
+static_assert(std::atomic<unsigned>::is_always_lock_free, "bumped in a signal handler");
 bool ignoredAtStart = false;
-// The handler writes a byte here, so that a wait in poll() wakes at once
+// The handlers write a byte here, so that a wait in poll() wakes at once
 // however the signal's arrival falls between the flag check and the poll.
 int wakePipe[2] = {-1, -1};
+
+void Wake() {
+  const int saved = errno;
+  const ssize_t ignored = write(wakePipe[1], "", 1);
+  (void)ignored;  // a full pipe is already readable
+  errno = saved;
+}
 
 void OnInterrupt(int sig) {
   if (stopRequested) {
@@ -20,26 +30,21 @@ void OnInterrupt(int sig) {
     return;
   }
   stopRequested = 1;
-  const int saved = errno;
-  const ssize_t ignored = write(wakePipe[1], "", 1);
-  (void)ignored;  // a full pipe is already readable
-  errno = saved;
+  Wake();
 }
 
-void Install(void (*handler)(int)) {
+void OnContinue(int) {
+  continues.fetch_add(1);
+  Wake();
+}
+
+void Install(int sig, void (*handler)(int)) {
   struct sigaction sa {};
   sa.sa_handler = handler;
   sigemptyset(&sa.sa_mask);
   // a console write the signal lands in must go on, not lose its text
   sa.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &sa, nullptr);
-}
-
-void Forget() {
-  stopRequested = 0;
-  char drain[64];
-  while (read(wakePipe[0], drain, sizeof drain) > 0) {
-  }
+  sigaction(sig, &sa, nullptr);
 }
 
 }  // namespace
@@ -49,19 +54,28 @@ void InitInterrupts() {
   sigaction(SIGINT, nullptr, &now);
   ignoredAtStart = now.sa_handler == SIG_IGN;
   if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) wakePipe[0] = wakePipe[1] = -1;
+  Install(SIGCONT, OnContinue);
 }
 
 void CatchInterrupts() {
   if (ignoredAtStart) return;
-  Install(OnInterrupt);
+  Install(SIGINT, OnInterrupt);
 }
 
 void DefaultInterrupts() {
   if (ignoredAtStart) return;
-  Install(SIG_DFL);
-  Forget();
+  Install(SIGINT, SIG_DFL);
+  stopRequested = 0;
 }
 
 bool StopRequested() { return stopRequested != 0; }
 
-int StopFd() { return wakePipe[0]; }
+unsigned Continues() { return continues.load(); }
+
+int SignalFd() { return wakePipe[0]; }
+
+void TakeSignals() {
+  char drain[64];
+  while (read(wakePipe[0], drain, sizeof drain) > 0) {
+  }
+}

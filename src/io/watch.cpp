@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,6 +44,35 @@ bool Arm(int fd, Watch::Place* p, std::string* why) {
   return true;
 }
 
+// The place a symlink at `path` leads to; none when it is no symlink.
+bool TargetOf(const std::string& path, Watch::Place* target) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+  const std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
+  if (!real) return false;
+  *target = {DirOf(real.get()), NameOf(real.get())};
+  return true;
+}
+
+// The link's target as it is now: the renderer saves there, and `ln -sfn`
+// may have pointed the link elsewhere. Watches shared with the link's own
+// place stay.
+bool Resolve(Watch* w, std::string* why) {
+  const Watch::Place& link = w->places[0];
+  Watch::Place target;
+  const bool isLink = TargetOf(link.dir + "/" + link.name, &target);
+  if (w->places.size() > 1) {
+    Watch::Place& old = w->places[1];
+    if (isLink && old.dir == target.dir && old.name == target.name) return true;
+    for (const int wd : {old.wd, old.parentWd})
+      if (wd >= 0 && wd != link.wd && wd != link.parentWd) inotify_rm_watch(w->fd.Get(), wd);
+    w->places.pop_back();
+  }
+  if (!isLink) return true;
+  w->places.push_back(target);
+  return Arm(w->fd.Get(), &w->places.back(), why);
+}
+
 void Changed(Watch* w, int64_t now) {
   w->writing = w->changed = true;
   w->changedAt = now;
@@ -51,9 +81,9 @@ void Changed(Watch* w, int64_t now) {
 
 // Watches a directory that came, went or was replaced; a file saved in it
 // before the watch was back counts as a save.
-bool Rearm(Watch* w, int fd, Watch::Place* p, int64_t now, std::string* why) {
+bool Rearm(Watch* w, Watch::Place* p, int64_t now, std::string* why) {
   Changed(w, now);
-  if (!Arm(fd, p, why)) return false;
+  if (!Arm(w->fd.Get(), p, why)) return false;
   if (p->wd >= 0 && access((p->dir + "/" + p->name).c_str(), F_OK) == 0) w->saved = true;
   return true;
 }
@@ -63,12 +93,13 @@ bool Named(const std::string& name, const char* text, size_t len) {
 }
 
 // What one event means for the watch.
-bool Apply(Watch* w, int fd, const inotify_event& e, const char* name, size_t len, int64_t now, std::string* why) {
-  for (Watch::Place& p : w->places) {
+bool Apply(Watch* w, const inotify_event& e, const char* name, size_t len, int64_t now, std::string* why) {
+  for (size_t i = 0; i < w->places.size(); ++i) {
+    Watch::Place& p = w->places[i];
     const bool dirEvent = (e.wd == p.parentWd && Named(NameOf(p.dir), name, len)) ||
                           (e.wd == p.wd && (e.mask & (IN_DELETE_SELF | IN_MOVE_SELF)));
     if (dirEvent) {
-      if (!Rearm(w, fd, &p, now, why)) return false;
+      if (!Rearm(w, &p, now, why)) return false;
     } else if (e.wd == p.wd && Named(p.name, name, len)) {
       if (e.mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) {
         w->saved = w->changed = true;
@@ -77,12 +108,23 @@ bool Apply(Watch* w, int fd, const inotify_event& e, const char* name, size_t le
       } else {
         Changed(w, now);
       }
+    } else {
+      continue;
     }
+    // the link itself changed: its target may be another file now
+    if (i == 0 && !Resolve(w, why)) return false;
+    break;  // the places may have changed
   }
   return true;
 }
 
 }  // namespace
+
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  const std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
+  return cwd ? std::string(cwd.get()) + "/" + path : path;
+}
 
 bool StartWatch(const std::string& path, Watch* watch, std::string* why) {
   UniqueFd fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
@@ -90,15 +132,12 @@ bool StartWatch(const std::string& path, Watch* watch, std::string* why) {
     *why = std::strerror(errno);
     return false;
   }
-  watch->places = {{DirOf(path), NameOf(path)}};
-  // a symlink's target is where its renderer saves
-  char target[PATH_MAX];
-  struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && realpath(path.c_str(), target))
-    watch->places.push_back({DirOf(target), NameOf(target)});
-  for (Watch::Place& p : watch->places)
-    if (!Arm(fd.Get(), &p, why)) return false;
   watch->fd = std::move(fd);
+  watch->places = {{DirOf(path), NameOf(path)}};
+  if (!Arm(watch->fd.Get(), &watch->places[0], why) || !Resolve(watch, why)) {
+    watch->fd.Reset();
+    return false;
+  }
   return true;
 }
 
@@ -116,7 +155,7 @@ bool ReadWatch(Watch* w, int64_t now, std::string* why) {
       const size_t len = strnlen(name, std::min<size_t>(e.len, static_cast<size_t>(n) - at - sizeof e));
       // events lost to a full queue may have held a save
       if (e.mask & IN_Q_OVERFLOW) w->saved = true, Changed(w, now);
-      if (!Apply(w, w->fd.Get(), e, name, len, now, why)) return false;
+      if (!Apply(w, e, name, len, now, why)) return false;
       at += sizeof e + e.len;
     }
   }

@@ -1,8 +1,9 @@
 // The wave file's watch, kept for the whole run: inotify on the file's
-// directory (and on a symlink's target's), so that writes, saves and removals
-// are seen as they happen; follow mode only decides whether a save restarts
-// the pass. The directory's parent is watched too, so that a directory made
-// again is watched again.
+// directory (and on a symlink's target's, resolved again whenever the link
+// changes), so that writes, saves and removals are seen as they happen. The
+// directory's parent is watched too, so that a directory made again is
+// watched again; a relative path is watched by the directory's path as the
+// program's start saw it.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -19,16 +20,20 @@ struct Watch {
   };
   UniqueFd fd;
   std::vector<Place> places;
-  bool follow = false;     // a save restarts the pass or plays the selection
-  bool saved = false;      // written and closed, or renamed onto its name, since last taken
-  bool writing = false;    // written, made or removed, and not saved since
-  bool changed = false;    // anything since the file was last read
-  int64_t changedAt = 0;   // when it was last written, made or removed (ms, monotonic)
-  uint64_t events = 0;     // of the file, ever: a wait can tell that one came
+  bool saved = false;     // written and closed, or renamed onto its name, since last taken
+  bool writing = false;   // written, made or removed, and not saved since
+  bool changed = false;   // anything since the file was last read
+  int64_t changedAt = 0;  // when it was last written, made or removed (ms, monotonic)
+  uint64_t events = 0;    // of the file, ever: a look can tell that one came since
+  std::string lost;       // why the watch could not be kept, until the run says so
 };
 
-// Starts the watch on `path`; false, with the reason in `why`, when its
-// directory cannot be watched.
+// `path` as the program's start sees it: absolute, so that a working
+// directory removed and made again does not lose the file.
+std::string AbsolutePath(const std::string& path);
+
+// Starts the watch on `path` (absolute); false, with the reason in `why`,
+// when its directory cannot be watched.
 bool StartWatch(const std::string& path, Watch* watch, std::string* why);
 
 // Reads the events waiting, without blocking, into the watch's state at time

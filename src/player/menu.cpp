@@ -3,9 +3,12 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "player/pass.h"
 #include "seam/seam_commands.h"
 
 namespace {
+
+using Prompt = MenuState::Prompt;
 
 const char kMoreCommands[] =
     "\nAdditional Commands:\n"
@@ -21,13 +24,7 @@ const char kMoreCommands[] =
 
 enum class Do { Stay, Play, End };
 
-struct Menu {
-  Session* session;
-  Source* source;
-  Console* console;
-};
-
-uint32_t Rate(const Menu& m) { return static_cast<uint32_t>(m.source->latest.sampleRate); }
+uint32_t Rate(const Run& r) { return static_cast<uint32_t>(r.source.latest.sampleRate); }
 
 void PrintMenu(const Session& s, uint64_t rate) {
   std::printf(
@@ -43,72 +40,83 @@ void PrintMenu(const Session& s, uint64_t rate) {
 }
 
 // Whether "p" may play: a reversed selection plays (nothing), an empty one does not.
-Do MayPlay(const Menu& m) {
-  const Selection& sel = m.session->selection;
+Do MayPlay(const Run& r) {
+  const Selection& sel = r.session.selection;
   if (const char* nothing = NothingBetween(sel)) std::puts(nothing);
   // a reversed one goes on to the pass, which shows the times and plays nothing
   return sel.start == sel.stop ? Do::Stay : Do::Play;
 }
 
-// The in-time and out-time prompts: seconds, or frames as "96038s". A reply
-// that is not a number leaves the point as it was.
-template <bool in>
-Do SetTime(Menu& m) {
-  std::puts(in ? "Enter in-time in seconds." : "Enter out-time in seconds.");
-  const int64_t limit = LengthAsFrame(m.source->latest.lengthFrames);
-  float seconds = 0;
-  int64_t frame = 0;
-  bool frames = false;
-  if (!ReadTime(m.console, &seconds, &frame, &frames)) return Do::Stay;
-  int64_t& point = in ? m.session->selection.start : m.session->selection.stop;
-  if (in)
-    point = frames ? InFrameAt(limit, frame) : InFrameFor(Rate(m), limit, seconds);
-  else
-    point = frames ? OutFrameAt(limit, frame) : OutFrameFor(Rate(m), limit, seconds);
+Do Prompted(Run& r, const char* line, Prompt prompt) {
+  std::puts(line);
+  r.menu.prompt = prompt;
   return Do::Stay;
+}
+
+// The in-time and out-time prompts: seconds, or frames as "96038s".
+Do SetIn(Run& r) { return Prompted(r, "Enter in-time in seconds.", Prompt::In); }
+Do SetOut(Run& r) { return Prompted(r, "Enter out-time in seconds.", Prompt::Out); }
+Do SetLoops(Run& r) { return Prompted(r, "Enter number of loops.", Prompt::Loops); }
+
+Do SetNudge(Run& r) {
+  const Session& s = r.session;
+  std::printf("\nCurrent Nudge Amount = %" PRId64 " samples or %.3f sec\n", s.nudgeFrames,
+              static_cast<double>(SecondsFromFrames(s.nudgeFrames, Rate(r))));
+  return Prompted(r, "Enter new nudge amount (in samples) or '0' to keep settings", Prompt::Nudge);
+}
+
+// The answer to a number prompt: a reply that is not a number leaves the value
+// as it was; what the number does not use is the next word.
+void AnswerPrompt(Run& r, const std::string& word) {
+  Session& s = r.session;
+  const Prompt prompt = r.menu.prompt;
+  r.menu.prompt = Prompt::None;
+  size_t used = 0;
+  if (prompt == Prompt::In || prompt == Prompt::Out) {
+    const int64_t limit = LengthAsFrame(r.source.latest.lengthFrames);
+    double seconds = 0;
+    int64_t frame = 0;
+    bool frames = false;
+    used = ParseTime(word, &seconds, &frame, &frames);
+    const auto typed = static_cast<float>(seconds);
+    if (used > 0 && prompt == Prompt::In)
+      s.selection.start = frames ? InFrameAt(limit, frame) : InFrameFor(Rate(r), limit, typed);
+    if (used > 0 && prompt == Prompt::Out)
+      s.selection.stop = frames ? OutFrameAt(limit, frame) : OutFrameFor(Rate(r), limit, typed);
+  } else if (prompt == Prompt::Loops) {
+    used = ParseInt(word, &s.loopCount);
+  } else {
+    int64_t amount = 0;
+    used = ParseInt64(word, &amount);
+    if (used > 0 && amount > 0) s.nudgeFrames = amount;
+  }
+  r.console->pending = word.substr(used);
 }
 
 // A point of the selection exactly, as sox takes it.
 void PrintPoint(const char* name, int64_t frame) { std::printf("%s = %" PRId64 "s\n", name, frame); }
 
-Do Exactly(Menu& m) {
-  const Selection& sel = m.session->selection;
+Do Exactly(Run& r) {
+  const Selection& sel = r.session.selection;
   PrintPoint("start", sel.start);
   PrintPoint("stop ", sel.stop);
   const int64_t length = SubFrames(sel.stop, sel.start);
-  std::printf("length = %" PRId64 "s = %.3f sec\n", length, static_cast<double>(length) / Rate(m));
+  std::printf("length = %" PRId64 "s = %.3f sec\n", length, static_cast<double>(length) / Rate(r));
   return Do::Stay;
 }
 
-Do SetLoops(Menu& m) {
-  std::puts("Enter number of loops.");
-  ReadInt(m.console, &m.session->loopCount);
-  return Do::Stay;
-}
-
-Do SetNudge(Menu& m) {
-  Session* s = m.session;
-  std::printf("\nCurrent Nudge Amount = %" PRId64 " samples or %.3f sec\n", s->nudgeFrames,
-              static_cast<double>(SecondsFromFrames(s->nudgeFrames, Rate(m))));
-  std::puts("Enter new nudge amount (in samples) or '0' to keep settings");
-  int64_t amount = 0;
-  if (ReadInt64(m.console, &amount) && amount > 0) s->nudgeFrames = amount;
-  return Do::Stay;
-}
-
-Do ToggleFollow(Menu& m) {
-  Watch& watch = m.source->watch;
-  if (watch.follow) {
-    watch.follow = false;
+Do ToggleFollow(Run& r) {
+  if (r.session.follow) {
+    r.session.follow = false;
     std::puts("Follow mode is off.");
   } else {
-    FollowSaves(m.source);
+    FollowSaves(&r);
   }
   return Do::Stay;
 }
 
-Do View(Menu& m) {
-  ViewSeam(*m.session, m.source);
+Do View(Run& r) {
+  ViewSeam(r.session, &r.source);
   return Do::Stay;
 }
 
@@ -118,75 +126,74 @@ void PrintMoved(const Selection& was, const Selection& now) {
   if (now.stop != was.stop) PrintPoint("stop ", now.stop);
 }
 
-Do Snap(Menu& m) {
-  const Selection was = m.session->selection;
-  SnapToCrossings(m.session, m.source);
-  PrintMoved(was, m.session->selection);
+Do Snap(Run& r) {
+  const Selection was = r.session.selection;
+  SnapToCrossings(&r.session, &r.source);
+  PrintMoved(was, r.session.selection);
   return Do::Stay;
 }
 
 // A nudge or a jump, and where the points it moved stand now.
 template <Edit edit>
-Do EditWord(Menu& m) {
-  Selection& sel = m.session->selection;
+Do EditWord(Run& r) {
+  Selection& sel = r.session.selection;
   const Selection was = sel;
-  sel = ApplyEdit(edit, sel, m.source->latest.lengthFrames, m.session->nudgeFrames);
+  sel = ApplyEdit(edit, sel, r.source.latest.lengthFrames, r.session.nudgeFrames);
   if (edit != Edit::WholeFile) PrintMoved(was, sel);
   return Do::Stay;
 }
 
-Do PlayWord(Menu& m) { return MayPlay(m); }
-Do PlayAndEnd(Menu& m) {
-  m.session->endAfterPass = true;  // holds until a pass has played, even when this one may not
-  return MayPlay(m);
+Do PlayWord(Run& r) { return MayPlay(r); }
+Do PlayAndEnd(Run& r) {
+  r.session.endAfterPass = true;  // holds until a pass has played, even when this one may not
+  return MayPlay(r);
 }
-Do Whole(Menu& m) {
-  EditWord<Edit::WholeFile>(m);
+Do Whole(Run& r) {
+  EditWord<Edit::WholeFile>(r);
   return Do::Play;
 }
-Do WholeAndEnd(Menu& m) {
-  m.session->endAfterPass = true;
-  return Whole(m);
+Do WholeAndEnd(Run& r) {
+  r.session.endAfterPass = true;
+  return Whole(r);
 }
-Do Exit(Menu&) { return Do::End; }
+Do Exit(Run&) { return Do::End; }
 
 void PrintMoreCommands(bool following);
 
-Do More(Menu& m) {
-  PrintMoreCommands(m.source->watch.follow);
+Do More(Run& r) {
+  PrintMoreCommands(r.session.follow);
   return Do::Stay;
 }
 
 // Every word the menu knows. `more`: its line in the '+' list, for the words
-// added since the list's first ten; `length`: it needs the file's length.
+// added since the list's first ten.
 const struct Word {
   const char* word;
-  Do (*apply)(Menu&);
-  bool length;
+  Do (*apply)(Run&);
   const char* more;
 } kWords[] = {
-    {"+", More, false, nullptr},
-    {"x", Exit, false, nullptr},
-    {"p", PlayWord, false, nullptr},
-    {"px", PlayAndEnd, false, nullptr},
-    {"w", Whole, true, nullptr},
-    {"wx", WholeAndEnd, true, nullptr},
-    {"i", SetTime<true>, true, nullptr},
-    {"o", SetTime<false>, true, nullptr},
-    {"l", SetLoops, false, nullptr},
-    {"j", EditWord<Edit::JumpAhead>, true, nullptr},
-    {"J", EditWord<Edit::JumpBack>, false, nullptr},
-    {"n", EditWord<Edit::StartForward>, false, nullptr},
-    {"b", EditWord<Edit::StartBack>, false, nullptr},
-    {"N", EditWord<Edit::BothForward>, true, nullptr},
-    {"B", EditWord<Edit::BothBack>, false, nullptr},
-    {"no", EditWord<Edit::StopForward>, true, nullptr},
-    {"bo", EditWord<Edit::StopBack>, false, nullptr},
-    {"nn", SetNudge, false, nullptr},
-    {"f", ToggleFollow, false, "\t'f' to toggle follow mode"},
-    {"v", View, false, "\t'v' to view the loop's seam"},
-    {"z", Snap, false, "\t'z' to snap start and stop to zero crossings"},
-    {"e", Exactly, false, "\t'e' to show the selection exactly, in frames"},
+    {"+", More, nullptr},
+    {"x", Exit, nullptr},
+    {"p", PlayWord, nullptr},
+    {"px", PlayAndEnd, nullptr},
+    {"w", Whole, nullptr},
+    {"wx", WholeAndEnd, nullptr},
+    {"i", SetIn, nullptr},
+    {"o", SetOut, nullptr},
+    {"l", SetLoops, nullptr},
+    {"j", EditWord<Edit::JumpAhead>, nullptr},
+    {"J", EditWord<Edit::JumpBack>, nullptr},
+    {"n", EditWord<Edit::StartForward>, nullptr},
+    {"b", EditWord<Edit::StartBack>, nullptr},
+    {"N", EditWord<Edit::BothForward>, nullptr},
+    {"B", EditWord<Edit::BothBack>, nullptr},
+    {"no", EditWord<Edit::StopForward>, nullptr},
+    {"bo", EditWord<Edit::StopBack>, nullptr},
+    {"nn", SetNudge, nullptr},
+    {"f", ToggleFollow, "\t'f' to toggle follow mode"},
+    {"v", View, "\t'v' to view the loop's seam"},
+    {"z", Snap, "\t'z' to snap start and stop to zero crossings"},
+    {"e", Exactly, "\t'e' to show the selection exactly, in frames"},
 };
 
 // The added words' lines; with `following`, follow mode's line says whether it is on.
@@ -204,45 +211,91 @@ void PrintMoreCommands(bool following) {
   PrintWords(&following);
 }
 
-Do ApplyWord(const std::string& word, Menu& m) {
+Do ApplyWord(Run& r, const std::string& word) {
   for (const Word& w : kWords) {
     if (word != w.word) continue;
-    // a word waits while the file is being written; one that needs its length reads it as it is now
-    Settle(m.source, m.console->waiter, 0);
-    if (w.length) Refresh(m.source, m.console->waiter);
-    return w.apply(m);
+    // every word sees the file's length as it is now, when it changed
+    Refresh(&r.source);
+    return w.apply(r);
   }
   return Do::Stay;
 }
 
+void End(Run* r);
+
+// The menu again, or what a save latched meanwhile asks for.
+void ShowMenu(Run* r) {
+  Watch& watch = r->source.watch;
+  while (r->session.follow && watch.saved) {
+    // a save, while waiting here or at a prompt: played as "p" plays
+    watch.saved = false;
+    if (MayPlay(*r) == Do::Play) return StartPass(r, true);
+  }
+  PrintMenu(r->session, r->source.latest.sampleRate);
+}
+
+void Act(Run* r, Do what, bool scripted) {
+  if (what == Do::Play) return StartPass(r, false, scripted);
+  if (what == Do::End) return End(r);
+  if (r->menu.prompt == Prompt::None) ShowMenu(r);
+}
+
+// "x", or the end of input: the end the user asked for. With follow mode off
+// the file is checked once more; in follow mode a file missing or in flux is
+// the renderer's affair.
+void End(Run* r) {
+  Source& s = r->source;
+  const bool follow = r->session.follow;
+  if (follow && s.watch.writing) return EndRun(r, std::nullopt);
+  Deadline again;
+  const Found found = LookAt(&s, true);
+  const Verdict verdict = JudgeLook(&s, found, true, &again);
+  if (verdict == Verdict::Wait || (follow && found != Found::Whole)) return EndRun(r, std::nullopt);
+  if (verdict == Verdict::Refuse) return EndRun(r, Refusal(s, found));
+  EndRun(r, Take(&s, ~uint64_t{0}, ""));
+}
+
 }  // namespace
 
-void PrintAddedWords() { PrintWords(nullptr); }
-
-Next RunMenu(Session* s, Source* source, Console* console, const std::string* firstWord, bool* bySave) {
-  Menu m{s, source, console};
-  Do outcome = firstWord ? ApplyWord(*firstWord, m) : Do::Stay;
-  if (firstWord && s->endAfterPass && outcome == Do::Stay) return Next::Nothing;
-  *bySave = false;
-  std::string word;
-  while (outcome == Do::Stay) {
-    // a save latched while a prompt waited for its answer plays now
-    const bool saved = source->watch.follow && source->watch.saved;
-    Got got = Got::Save;
-    if (!saved) {
-      PrintMenu(*s, source->latest.sampleRate);
-      got = ReadCommand(console, &word);
-    }
-    // the end of input ends the run as "x" does, rather than repeating the last word
-    if (got != Got::Save) {
-      outcome = ApplyWord(got == Got::Word ? word : "x", m);
-      continue;
-    }
-    // a save, while waiting here or at a prompt: played as "p" plays
-    source->watch.saved = false;
-    *bySave = true;
-    outcome = MayPlay(m);
-  }
-  if (outcome == Do::End) return Next::End;
-  return s->endAfterPass ? Next::PlayAndEnd : Next::Play;
+void EnterMenu(Run* r) {
+  r->mode = Mode::Menu;
+  r->menu.prompt = Prompt::None;
+  if (!r->menu.firstTurn) return ShowMenu(r);
+  r->menu.firstTurn = false;
+  const Do what = ApplyWord(*r, r->args.commandText);
+  // a "px" or "wx" given on the command line found nothing to play: what was wrong was said
+  if (what == Do::Stay && r->session.endAfterPass) return EndRun(r, Failure{1});
+  Act(r, what, true);
 }
+
+void TakeWords(Run* r) {
+  std::string word;
+  while (r->mode == Mode::Menu && TakeWord(r->console, &word)) {
+    if (r->menu.prompt != Prompt::None) {
+      AnswerPrompt(*r, word);
+      Act(r, Do::Stay, false);
+    } else {
+      Act(r, ApplyWord(*r, word), false);
+    }
+  }
+  // the end of input ends the run as "x" does, rather than repeating the last word
+  if (r->mode == Mode::Menu && InputDone(*r->console)) End(r);
+}
+
+void MenuOnWatch(Run* r) {
+  if (r->session.follow && r->source.watch.saved && r->menu.prompt == Prompt::None) ShowMenu(r);
+}
+
+void FollowSaves(Run* r) {
+  Source& s = r->source;
+  std::string why;
+  if (!s.watch.fd.Valid() && !StartWatch(s.where, &s.watch, &why)) {
+    std::printf("Follow mode is off: %s\n", why.c_str());
+    return;
+  }
+  r->session.follow = true;
+  s.watch.saved = false;
+  std::puts("Follow mode is on: a save of the file plays the selection.");
+}
+
+void PrintAddedWords() { PrintWords(nullptr); }

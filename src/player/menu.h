@@ -1,18 +1,23 @@
-// The menu: one command word at a time, applied to the session.
+// The menu: one command word at a time, applied to the session, as the loop
+// reads them. A word may ask for a number (the next word answers it), play,
+// or end the run.
 #pragma once
-#include <string>
+#include "player/run.h"
 
-#include "io/console.h"
-#include "player/session.h"
-#include "player/source.h"
+// Enters the menu: the word given in advance first, then a save latched
+// meanwhile in follow mode, or the menu shown.
+void EnterMenu(Run* run);
 
-// Nothing: a "px" or "wx" given on the command line found nothing to play.
-enum class Next { Play, PlayAndEnd, End, Nothing };
+// Applies the words standard input holds while the menu takes them; the end
+// of input ends the run as "x" does.
+void TakeWords(Run* run);
 
-// Shows the menu and applies words until one asks to play or to end; the end
-// of input counts as "x", and in follow mode a save of the file as "p"
-// (`bySave` says so). A `firstWord` is applied once, before any menu.
-Next RunMenu(Session* session, Source* source, Console* console, const std::string* firstWord, bool* bySave);
+// In follow mode a save plays the selection as "p" does; at a number prompt
+// it waits until the prompt is answered.
+void MenuOnWatch(Run* run);
+
+// Turns follow mode on, or says why it cannot be.
+void FollowSaves(Run* run);
 
 // The lines of the '+' list for the words added since its first ten, for --help.
 void PrintAddedWords();

@@ -1,201 +1,153 @@
 #include "player/player.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
-#include "player/menu.h"
 #include "io/interrupt.h"
-#include "audio/feed.h"
-#include "player/play_pass.h"
-#include "player/session.h"
-#include "player/source.h"
+#include "player/menu.h"
+#include "player/pass.h"
+#include "player/run.h"
 
 namespace {
 
-// Saves within this long of each other count as one, up to the longest merge.
-constexpr int64_t kSettleMs = 10;
-constexpr int64_t kMaxSettleMs = 100;
-
-struct Run {
-  const PlayArgs& args;
-  Session session;
-  Source source;
-  Output out;
-  Waiter* waiter;
-};
-
-Session StartSession(const PlayArgs& args, const StreamAttributes& file) {
-  Session s;
-  s.loopCount = args.loopCount;
-  s.selection.start =
-      args.inSeconds == 0 ? 0 : std::max<int64_t>(FramesFromSeconds(file.sampleRate, args.inSeconds), 0);
-  s.selection.stop = args.outSeconds == 0 ? LengthAsFrame(file.lengthFrames)
-                                          : FramesFromSeconds(file.sampleRate, args.outSeconds);
-  return s;
-}
-
-std::optional<Failure> OpenOutput(Run* r) {
-  const Source& s = r->source;
-  const auto rate = static_cast<uint32_t>(s.configured.sampleRate);
-  std::string why;
-  r->out = Output();
-  if (!OpenDevice({r->args.deviceName, s.encoding, rate, s.configured.channels, s.configured.bytesPerSample},
-                  &r->out, &why)) {
-    const std::string& name = r->args.deviceName;
-    if (why.rfind(kSetFormatFailed, 0) == 0) why += "\n" + ConvertingDeviceHint(name);
-    if (why.rfind(kOpenFailed, 0) == 0 && !DeviceFirstHint(name).empty()) why += "\n" + DeviceFirstHint(name);
-    return Failure{1, why, true};
-  }
-  const std::string refusal = RateRefusal(rate, r->out.rate);
-  if (!refusal.empty()) return Failure{1, refusal, true};
-  WaitOnDevice(r->waiter, r->out.pollFds);
-  return std::nullopt;
-}
-
-// After a save: saves that come together count once.
-Event SettleSaves(Waiter* w) {
-  const Deadline last = NowMs() + kMaxSettleMs;
-  Event e;
-  do {
-    w->watch->saved = false;
-    e = Wait(w, kSave, std::min(NowMs() + kSettleMs, last));
-  } while (e == Event::Save);
-  return e == Event::Stop ? e : Event::Ready;
-}
-
-// After a save: the file as saved, saves that come together counted once.
-// A save of a file not whole yet is waited out, to the next one, or, with
-// `inMenu`, left to the menu (Save). Ready, after a line that says so; Stop;
-// or Failed for a new shape.
-Outcome LoadSaved(Run* r, bool inMenu) {
-  for (;;) {
-    if (SettleSaves(r->waiter) == Event::Stop) return {Event::Stop};
-    Found found;
-    if (Reload(&r->source, r->waiter, &found) == Event::Stop) return {Event::Stop};
-    if (found == Found::Whole) {
-      if (auto failure = Take(&r->source, ~uint64_t{0}, "")) return {Event::Failed, *failure};
-      std::puts("The file was saved: playing the selection from its start.");
-      return {};
+// The device's answer: to the call the run waits for, or to one it let go of
+// (cancelled by a stop or a save), after which the device drops or closes.
+void OnAnswer(Run* r) {
+  Answer a;
+  if (!TakeAnswer(&r->device, &a)) return;
+  if (!r->awaited) {
+    if (r->closeNext || r->dropNext) {
+      Ask(&r->device, r->closeNext ? Call::Close : Call::Drop);
+      r->awaited = r->closeNext;
+      r->closeNext = r->dropNext = false;
     }
-    const Event e = inMenu ? Event::Save : Wait(r->waiter, kSave, kNever);
-    if (e != Event::Save || inMenu) return {e};
+    if (r->mode == Mode::Pass) Advance(r);  // a pass may wait for the device to be idle
+    return;
   }
-}
-
-// Plays the selection until a pass runs to its end or is stopped. In follow
-// mode a save restarts it at once: the queued sound is dropped, the file read
-// again, and the selection played from its start with the full loop count.
-// `untilHeard`: a pass ends only when its sound has played.
-Outcome PlayFollowingSaves(Run* r, bool untilHeard) {
-  for (;;) {
-    Output* out = &r->out;
-    if (const int e = Ready(out); e < 0) return {Event::Failed, DeviceFailure(e)};
-    Outcome o = PlayPass(r->session, &r->source, out, r->waiter);
-    if (o.event == Event::Ready && untilHeard) {
-      o.event = Drain(out, r->waiter, r->source.watch.follow ? kSave : 0u);
-      if (o.event == Event::Failed) o.failure = DeviceFailure(out->error);
+  r->awaited = false;
+  if (r->mode == Mode::Close) {
+    if (a.call == Call::Close) {
+      if (a.result < 0 && !r->failure) r->failure = Failure{1, DeviceErrorLine(kWriteFailed, static_cast<int>(a.result)), true};
+      r->mode = Mode::Done;
     }
-    if (o.event != Event::Save) return o;
-    std::putchar('\n');
-    // the old sound stops now; the device is made ready again above
-    if (const int e = Drop(out); e < 0) return {Event::Failed, DeviceFailure(e)};
-    o = LoadSaved(r, false);
-    if (o.event != Event::Ready) return o;
+    return;
+  }
+  PassOnAnswer(r, a);
+}
+
+// A call overdue: the device is lost, and abandoned.
+void OnOverdue(Run* r) {
+  const bool awaited = r->awaited;
+  Answer lost{r->device.busy, -EIO, false, ""};
+  if (lost.call == Call::Open) lost.why = DeviceErrorLine(kOpenFailed, -ETIMEDOUT);
+  Abandon(&r->device);
+  r->awaited = r->dropNext = r->closeNext = false;
+  if (r->mode == Mode::Close) {
+    r->mode = Mode::Done;
+  } else if (awaited) {
+    PassOnAnswer(r, lost);
   }
 }
 
-// A pass that returns to the menu ends when its sound has played. Ctrl-C stops
-// it, and drops what is queued; anywhere else Ctrl-C ends the program.
-Outcome PlayStoppable(Run* r) {
-  CatchInterrupts();
-  Outcome o = PlayFollowingSaves(r, true);
-  // a device lost while the menu waited (a sound server started again) is opened again, once
-  if (o.event == Event::Failed && o.failure.toStderr && !r->out.played) {
-    std::puts("The device was lost: opening it again.");
-    const auto failure = OpenOutput(r);
-    o = failure ? Outcome{Event::Failed, *failure} : PlayFollowingSaves(r, true);
-  }
-  if (o.event == Event::Stop)
-    if (const int e = Drop(&r->out); e < 0) o = {Event::Failed, DeviceFailure(e)};
-  DefaultInterrupts();
-  return o;
-}
-
-// The last pass's sound plays out before the device closes; a device that
-// fails meanwhile is reported, since the tail was never heard.
-std::optional<Failure> Release(Run* r) {
-  std::putchar('\n');
-  int error = 0;
-  if (Drain(&r->out, r->waiter, 0) == Event::Failed) error = r->out.error;
-  const int closed = CloseDevice(&r->out);
-  if (error == 0) error = closed;
-  if (error < 0) return DeviceFailure(error);
-  return std::nullopt;
-}
-
-// Before a pass the file is read again: a new shape ends the run, as does a
-// missing file or data chunk with follow mode off; in follow mode a file not
-// whole yet plays when its own save comes.
-Outcome LoadForPass(Run* r, bool bySave) {
-  if (bySave) return LoadSaved(r, true);
-  Found found;
-  Reload(&r->source, r->waiter, &found);
-  auto refusal = Refusal(r->source, found);
-  if (found != Found::Whole && r->source.watch.follow) {
-    if (refusal) std::puts(refusal->line.c_str());
-    return {Event::Save};  // nothing to play until the next save
-  }
-  if (refusal) return {Event::Failed, *refusal};
-  // before a pass the warning is given every time, the reminder of a changed file
-  if (auto failure = Take(&r->source, ~uint64_t{0}, "")) return {Event::Failed, *failure};
-  return {};
-}
-
-// "x": the end the user asked for. With follow mode off the file is checked
-// once more; in follow mode a file missing or in flux is the renderer's affair.
-std::optional<Failure> End(Run* r) {
+void OnWatch(Run* r) {
   Source& s = r->source;
-  if (s.watch.follow && s.watch.writing) return std::nullopt;
-  Found found;
-  Reload(&s, r->waiter, &found);
-  if (s.watch.follow && found != Found::Whole) return std::nullopt;
-  if (auto refusal = Refusal(s, found)) return refusal;
-  return Take(&s, ~uint64_t{0}, "");
+  KeepWatching(&s);
+  if (r->mode == Mode::Menu) return MenuOnWatch(r);
+  PassOnWatch(r);
 }
 
-// Menu and passes until a word or the end of a pass ends the run.
-std::optional<Failure> Loop(Run* r, Console* console) {
-  const std::string* firstWord = r->args.autoCommand ? &r->args.commandText : nullptr;
-  for (;;) {
-    bool bySave = false;
-    const bool scripted = firstWord != nullptr;
-    const Next next = RunMenu(&r->session, &r->source, console, firstWord, &bySave);
-    firstWord = nullptr;
-    if (next == Next::End) return End(r);
-    if (next == Next::Nothing) return Failure{1};  // what was wrong was said
-    Outcome o = LoadForPass(r, bySave);
-    if (o.event == Event::Save) continue;
-    if (o.event == Event::Failed) return o.failure;
-    // a script's "px" or "wx" that plays nothing has failed; its message says why
-    const bool nothing = scripted && next == Next::PlayAndEnd && PlaysNothing(r->session, r->source);
-    o = next == Next::PlayAndEnd ? PlayFollowingSaves(r, false) : PlayStoppable(r);
-    if (o.event == Event::Failed) return o.failure;
-    if (nothing) return Failure{1};
-    if (next == Next::PlayAndEnd) return std::nullopt;
-    std::putchar('\n');
+void OnSignal(Run* r) {
+  TakeSignals();
+  if (Continues() != r->continues) {
+    r->continues = Continues();
+    Continued(&r->device);  // the time the program was stopped is not the device's
+  }
+  if (StopRequested() && r->mode == Mode::Pass) PassOnStop(r);
+}
+
+void OnTime(Run* r) {
+  if (r->device.busy != Call::None && NowMs() >= Due(r->device)) return OnOverdue(r);
+  if (r->mode == Mode::Pass || r->mode == Mode::Start) PassOnTime(r);
+}
+
+Want Wants(const Run& r) {
+  Want w;
+  w.deviceFd = AnswerFd(r.device);
+  w.watchFd = r.source.watch.fd.Get();
+  w.input = r.mode == Mode::Menu && !r.console->ended;
+  w.until = Due(r.device);
+  if (r.mode == Mode::Pass || r.mode == Mode::Start) w.until = std::min(w.until, PassDeadline(r));
+  return w;
+}
+
+// A watch that could not be kept stops follow mode, in one line.
+void SayWatchLost(Run* r) {
+  std::string& lost = r->source.watch.lost;
+  if (lost.empty()) return;
+  if (r->session.follow) std::printf("Follow mode has stopped: %s\n", lost.c_str());
+  r->session.follow = false;
+  lost.clear();
+}
+
+// The one loop: every wait of the run is here, each wake handed to the run.
+void Drive(Run* r) {
+  bool outputFailed = false;
+  while (r->mode != Mode::Done) {
+    // words typed ahead, during a pass or at the file prompt, wait in the console
+    if (r->mode == Mode::Menu) TakeWords(r);
+    if (r->mode == Mode::Done) break;
+    SayWatchLost(r);
+    // the console is up to date whenever the program waits; a console that
+    // cannot be written to ends the run, as it would any command-line tool
+    if (std::fflush(stdout) != 0 && !outputFailed) {
+      outputFailed = true;
+      EndRun(r, Failure{1, std::string("Unable to write to standard output: ") + std::strerror(errno), true});
+      continue;
+    }
+    switch (Poll(Wants(*r))) {
+      case Wake::Signal: OnSignal(r); break;
+      case Wake::Device: OnAnswer(r); break;
+      case Wake::Watch: OnWatch(r); break;
+      case Wake::Input: ReadInput(r->console); break;
+      case Wake::Time: OnTime(r); break;
+    }
   }
 }
 
 }  // namespace
 
+void EndRun(Run* r, std::optional<Failure> failure) {
+  if (r->mode == Mode::Close || r->mode == Mode::Done) return;
+  DefaultInterrupts();
+  if (!failure) std::putchar('\n');  // the release's line end
+  r->failure = std::move(failure);
+  Device& d = r->device;
+  r->mode = Mode::Close;
+  if (d.busy != Call::None) {
+    CancelCall(&d);
+    r->awaited = r->dropNext = false;
+    r->closeNext = true;
+  } else if (d.line) {
+    Ask(&d, Call::Close);
+    r->awaited = true;
+  } else {
+    r->mode = Mode::Done;
+  }
+}
+
 std::optional<Failure> Play(const PlayArgs& args, Console* console) {
   InitInterrupts();
-  Run r{args, {}, {}, {}, console->waiter};
-  if (auto failure = OpenSource(args.path, args.follow, r.waiter, &r.source)) return failure;
-  r.session = StartSession(args, r.source.configured);
-  if (auto failure = OpenOutput(&r)) return failure;
-  if (r.out.encoding != r.source.encoding)
-    std::puts("The device does not take 64-bit float samples: playing them as 32-bit float.");
-  if (auto failure = Loop(&r, console)) return failure;
-  return Release(&r);
+  Run r{args, console};
+  r.menu.firstTurn = args.autoCommand;
+  Source& s = r.source;
+  s.path = args.path;
+  s.where = AbsolutePath(args.path);
+  // the watch comes first, so that a writer at work now is seen
+  std::string why;
+  StartWatch(s.where, &s.watch, &why);
+  StartRun(&r);
+  Drive(&r);
+  return r.failure;
 }

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "io/console.h"
-#include "io/event.h"
+#include "player/failure.h"
 
 struct PlayArgs {
   std::string path;

@@ -1,5 +1,5 @@
 // What the user edits from the menu: the selection, the nudge amount, the loop
-// count, and whether the run ends after the next pass.
+// count, follow mode, and whether the run ends after the next pass.
 #pragma once
 #include <cstdint>
 
@@ -9,5 +9,6 @@ struct Session {
   Selection selection;
   int64_t nudgeFrames = 12000;
   int loopCount = 1;
+  bool follow = false;        // a save of the file plays the selection, and restarts a pass
   bool endAfterPass = false;  // "px" or "wx": holds until a pass has played
 };

@@ -1,57 +1,41 @@
 #include "player/source.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 
-#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "wave/wave_file.h"
 
 namespace {
 
-// A file not written to for this long is taken as it is.
-constexpr int64_t kFluxMs = 200;
+// A whole header on a file still being written is taken once the file has
+// not changed for this long: a writer that keeps the file open.
+constexpr int64_t kQuietMs = 200;
 
 int64_t Nanoseconds(const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
 
-// Reads the header of the open file, noting when the file was as read.
-Found Read(Source* s) {
-  s->watch.changed = false;
-  struct stat st;
-  if (!s->file.Valid() || fstat(s->file.Get(), &st) != 0) return Found::Missing;
-  s->size = st.st_size;
-  s->modified = Nanoseconds(st.st_mtim);
-  StreamAttributes& a = s->looked;
-  const HeaderStatus status = GetAttributes(s->file.Get(), &s->window, &a);
-  if (status == HeaderStatus::Unreadable) return Found::Missing;
-  if (status == HeaderStatus::NoData) return Found::NoData;
-  SampleEncoding encoding;
-  std::string why;
-  // a writer's header before it is patched: no format yet, or no size for the data after it
-  const bool unfinished = a.lengthFrames == 0 && static_cast<uint64_t>(st.st_size) > a.dataOffset;
-  return ChooseEncoding(a, &encoding, &why) && !unfinished ? Found::Whole : Found::NotWhole;
+FileMark MarkOf(const struct stat& st, uint64_t events) {
+  return {st.st_ino, st.st_dev, st.st_size, Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim), events};
 }
 
-// A writer may be between two writes: the file counts as being written from now.
-void MarkInFlux(Watch* watch) {
-  watch->writing = true;
-  watch->changedAt = std::max(watch->changedAt, NowMs());
+bool SameFile(const FileMark& a, const FileMark& b) {
+  return a.inode == b.inode && a.device == b.device && a.size == b.size && a.modified == b.modified &&
+         a.statusChanged == b.statusChanged;
 }
 
-// Settles, then looks. A header not whole means a writer at work: it is
-// waited out while the file goes on changing, and taken as it is once it has
-// not changed for a while.
-template <typename Look>
-Event LookSettled(Source* s, Waiter* w, Found* found, Look look) {
-  for (bool again = false;; again = true) {
-    const uint64_t seen = s->watch.events;
-    const Event e = Settle(s, w, 0);
-    if (e != Event::Ready) return e;
-    if (again && s->watch.events == seen) return Event::Ready;
-    *found = look();
-    if (*found != Found::NotWhole) return Event::Ready;
-    MarkInFlux(&s->watch);
+// Whether another process has the file open for writing: the system grants a
+// read lease only when none has. Unknown (false) where leases are not ours to take.
+bool WriterHasIt(int fd) {
+  // a lease broken meanwhile would signal us: with a signal that is ignored anyway
+  if (fcntl(fd, F_SETSIG, SIGURG) != 0) return false;
+  if (fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+    fcntl(fd, F_SETLEASE, F_UNLCK);
+    return false;
   }
+  return errno == EAGAIN;
 }
 
 // The line for the first difference that the device set up for `configured` cannot play.
@@ -69,60 +53,79 @@ const char* ShapeChange(const StreamAttributes& configured, const StreamAttribut
 
 std::string NotFoundLine(const std::string& path) { return "The file called " + path + " cannot be found!"; }
 
+
 }  // namespace
 
-std::optional<Failure> OpenSource(const std::string& path, bool follow, Waiter* waiter, Source* s) {
-  s->path = path;
-  waiter->watch = &s->watch;
-  // the watch comes first, so that a writer at work now is seen
-  std::string why;
-  StartWatch(path, &s->watch, &why);
-  Found found;
-  Reload(s, waiter, &found);
-  if (const auto refused = Refusal(*s, found)) return refused;
-  if (!ChooseEncoding(s->looked, &s->encoding, &why)) return Failure{2, why};
-  s->configured = s->latest = s->looked;
-  if (follow) FollowSaves(s);
-  return std::nullopt;
+void KeepWatching(Source* s) {
+  if (s->watch.fd.Valid() && !ReadWatch(&s->watch, NowMs(), &s->watch.lost)) s->watch.fd.Reset();
 }
 
-Event Settle(Source* s, Waiter* w, unsigned wants) {
-  const Watch& watch = s->watch;
-  while (watch.writing && NowMs() - watch.changedAt < kFluxMs) {
-    const Event e = Wait(w, wants | kChange, watch.changedAt + kFluxMs);
-    if (e != Event::Change && e != Event::Timeout) return e;
+Verdict Judge(Found found, bool writing, int64_t changedAt, bool writerHasIt, bool started, int64_t now,
+              Deadline* lookAgain) {
+  *lookAgain = kNever;
+  const bool atWork = writing || writerHasIt;
+  const bool settling = writing && now < changedAt + kQuietMs;
+  switch (found) {
+    case Found::Whole:
+    case Found::Missing:
+      if (!settling) return found == Found::Whole ? Verdict::Take : Verdict::Refuse;
+      *lookAgain = changedAt + kQuietMs;
+      return Verdict::Wait;
+    case Found::NotWhole: return atWork ? Verdict::Wait : Verdict::Take;
+    case Found::Empty: return atWork || started ? Verdict::Wait : Verdict::Refuse;
+    case Found::NoData: return atWork ? Verdict::Wait : Verdict::Refuse;
   }
-  return Event::Ready;
+  return Verdict::Refuse;
 }
 
-Event Reload(Source* s, Waiter* w, Found* found) {
-  return LookSettled(s, w, found, [s] {
-    s->watch.saved = false;  // what was saved so far is what this look reads
-    s->file.Reset(OpenWaveFile(s->path.c_str()));
-    return Read(s);
-  });
-}
-
-void Refresh(Source* s, Waiter* w) {
-  if (!s->watch.changed && s->watch.fd.Valid()) return;
-  Found found;
-  if (Reload(s, w, &found) == Event::Ready && found == Found::Whole && !ShapeChange(s->configured, s->looked))
-    s->latest = s->looked;
-}
-
-bool Touched(Source* s) {
+Found LookAt(Source* s, bool reopen) {
+  KeepWatching(s);
+  s->watch.changed = false;
+  if (reopen) s->file.Reset(OpenWaveFile(s->where.c_str()));
   struct stat st;
-  return fstat(s->file.Get(), &st) != 0 || st.st_size != s->size || Nanoseconds(st.st_mtim) != s->modified;
+  if (!s->file.Valid() || fstat(s->file.Get(), &st) != 0) return Found::Missing;
+  // noted before the header is read: a write during the read shows as a change
+  s->mark = MarkOf(st, s->watch.events);
+  if (st.st_size == 0) {
+    s->looked = StreamAttributes();
+    return Found::Empty;
+  }
+  StreamAttributes& a = s->looked;
+  const HeaderStatus status = GetAttributes(s->file.Get(), &s->window, &a);
+  if (status == HeaderStatus::Unreadable) return Found::Missing;
+  if (status == HeaderStatus::NoData) return Found::NoData;
+  SampleEncoding encoding;
+  std::string why;
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  const bool sized = a.dataBytes != 0 && a.dataBytes != UINT64_MAX && a.dataOffset <= size &&
+                     a.dataBytes <= size - a.dataOffset;
+  // a format not yet written reads as one that cannot play
+  return sized && ChooseEncoding(a, &encoding, &why) ? Found::Whole : Found::NotWhole;
 }
 
-Event Reread(Source* s, Waiter* w, Found* found) {
-  return LookSettled(s, w, found, [s] { return Read(s); });
+Verdict JudgeLook(Source* s, Found found, bool started, Deadline* lookAgain) {
+  const Watch& w = s->watch;
+  const bool unsure = !w.writing && found != Found::Whole && found != Found::Missing && s->file.Valid();
+  return Judge(found, w.writing, w.changedAt, unsure && WriterHasIt(s->file.Get()), started, NowMs(), lookAgain);
+}
+
+bool ChangedUnder(Source* s, uint64_t got, uint64_t want) {
+  if (got < want) return true;
+  struct stat st;
+  if (fstat(s->file.Get(), &st) != 0 || !SameFile(MarkOf(st, 0), s->mark)) return true;
+  KeepWatching(s);
+  if (s->watch.events == s->mark.events) return false;
+  // events of the name: of this file, unless another was put in its place
+  struct stat named;
+  const bool ours = stat(s->where.c_str(), &named) == 0 && named.st_ino == st.st_ino && named.st_dev == st.st_dev;
+  if (!ours) s->mark.events = s->watch.events;
+  return ours;
 }
 
 std::optional<Failure> Refusal(const Source& s, Found found) {
   if (found == Found::Missing) return Failure{2, NotFoundLine(s.path)};
   if (!s.looked.hasFormat) std::puts("Can't find format chunk in wave file!");
-  if (found == Found::NoData) return Failure{2, "Can't find data block in wave file!"};
+  if (found == Found::NoData || found == Found::Empty) return Failure{2, "Can't find data block in wave file!"};
   return std::nullopt;
 }
 
@@ -130,32 +133,31 @@ std::optional<Failure> Take(Source* s, uint64_t previousLength, const char* pref
   if (const char* change = ShapeChange(s->configured, s->looked)) return Failure{1, prefix + std::string(change)};
   if (s->looked.lengthFrames != s->configured.lengthFrames && s->looked.lengthFrames != previousLength)
     std::printf("%sWARNING: Wavefile length has changed!\n", prefix);
-  s->latest = s->looked;
+  s->latest = s->played = s->looked;
   return std::nullopt;
 }
 
+void Refresh(Source* s) {
+  KeepWatching(s);
+  if (!s->watch.changed && s->watch.fd.Valid()) return;
+  Deadline again;
+  const Found found = LookAt(s, true);
+  if (JudgeLook(s, found, true, &again) == Verdict::Take && found == Found::Whole &&
+      !ShapeChange(s->configured, s->looked))
+    s->latest = s->looked;
+}
+
 bool ReadUnchanged(Source* s, UniqueFd* file) {
-  file->Reset(OpenWaveFile(s->path.c_str()));
+  file->Reset(OpenWaveFile(s->where.c_str()));
   StreamAttributes a;
   if (!file->Valid()) {
     std::puts(NotFoundLine(s->path).c_str());
     return false;
   }
-  if (GetAttributes(file->Get(), &s->window, &a) != HeaderStatus::Ok || ShapeChange(s->latest, a) ||
-      a.dataOffset != s->latest.dataOffset || a.lengthFrames != s->latest.lengthFrames) {
+  if (GetAttributes(file->Get(), &s->window, &a) != HeaderStatus::Ok || ShapeChange(s->played, a) ||
+      a.dataOffset != s->played.dataOffset || a.lengthFrames != s->played.lengthFrames) {
     std::puts("The file has changed since it was last played: play it again first.");
     return false;
   }
   return true;
-}
-
-void FollowSaves(Source* s) {
-  std::string why;
-  if (!s->watch.fd.Valid() && !StartWatch(s->path, &s->watch, &why)) {
-    std::printf("Follow mode is off: %s\n", why.c_str());
-    return;
-  }
-  s->watch.follow = true;
-  s->watch.saved = false;
-  std::puts("Follow mode is on: a save of the file plays the selection.");
 }

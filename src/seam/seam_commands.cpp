@@ -24,7 +24,7 @@ struct Look {
 
 // Frames [first, first + count) of the file, decoded; fewer at its end.
 ChannelSamples ReadDecoded(const Look& look, int64_t first, int64_t count) {
-  const StreamAttributes& a = look.source->latest;
+  const StreamAttributes& a = look.source->played;
   std::vector<unsigned char> bytes(static_cast<size_t>(count) * FrameBytes(a));
   const uint64_t got = ReadFrames(look.file.Get(), a, static_cast<uint64_t>(first), static_cast<uint64_t>(count),
                                   bytes.data());
@@ -38,7 +38,7 @@ bool Prepare(const Selection& sel, Source* source, int64_t minimum, Look* look) 
   if (!ReadUnchanged(source, &look->file)) return false;
   look->source = source;
   look->start = std::max<int64_t>(sel.start, 0);
-  look->end = std::min(sel.stop, LengthAsFrame(source->latest.lengthFrames));
+  look->end = std::min(sel.stop, LengthAsFrame(source->played.lengthFrames));
   if (look->end - look->start >= minimum) return true;
   std::printf("The selection is shorter than %" PRId64 " frames: too short for that.\n", minimum);
   return false;
@@ -89,9 +89,9 @@ void ViewSeam(const Session& session, Source* source) {
 void SnapToCrossings(Session* session, Source* source) {
   Look look;
   if (!Prepare(session->selection, source, 1, &look)) return;
-  const uint64_t rate = source->latest.sampleRate;
+  const uint64_t rate = source->played.sampleRate;
   const int64_t reach = session->nudgeFrames;
-  const int64_t length = LengthAsFrame(source->latest.lengthFrames);
+  const int64_t length = LengthAsFrame(source->played.lengthFrames);
   const FrameReader read = [&look](int64_t first, int64_t count) { return ReadDecoded(look, first, count); };
   const auto start = FindUpwardCrossing(look.start, reach, length, read);
   const auto stop = FindUpwardCrossing(look.end, reach, length, read);

@@ -112,7 +112,7 @@ bool ScanWaveHeader(const unsigned char* bytes, size_t n, uint64_t fileSize, Str
   if (c.fmt) ReadFormat(w, *c.fmt, &a);
   if (!c.data) return false;
   a.dataOffset = *c.data + 8;
-  const uint64_t size = DataSize(w, c);
+  const uint64_t size = a.dataBytes = DataSize(w, c);
   const uint64_t present = a.dataOffset < fileSize ? fileSize - a.dataOffset : 0;
   const uint64_t frameBytes = FrameBytes(a);
   if (frameBytes != 0) a.lengthFrames = std::min(size, present) / frameBytes;

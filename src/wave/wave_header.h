@@ -11,6 +11,7 @@ struct StreamAttributes {
   uint32_t formatCode = 0;  // 1 PCM, 3 float, 6 A-law, 7 mu-law (extensible resolved)
   uint64_t dataOffset = 0;  // first sample byte
   uint64_t lengthFrames = 0;  // the data size (ds64 in RF64 and BW64) in whole frames, capped by the file
+  uint64_t dataBytes = 0;     // the data size as the header gives it; UINT64_MAX for "to the end"
   bool hasFormat = false;
   bool bigEndian = false;  // a RIFX file: its fields were read the wrong way round
 };

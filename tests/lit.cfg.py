@@ -10,6 +10,8 @@ config.suffixes = [".test"]
 config.test_source_root = os.path.dirname(__file__)
 config.test_exec_root = lit_config.params["build"]
 config.environment["LC_ALL"] = "C"  # the seam's picture in ASCII, unless a case says otherwise
+# the test device, test:'OPTIONS' (tests/device/test.c says which)
+config.environment["ALSA_CONFIG_PATH"] = "/usr/share/alsa/alsa.conf:" + lit_config.params["device"]
 here, program = config.test_source_root, lit_config.params["zuvaroza"]
 # %run: the program, run by the driver with no steps; %cap: a device that records every byte into out.raw
 config.substitutions += [("%run", f"{sys.executable} {here}/drive.py {program}"), ("%z", program),

@@ -10,7 +10,10 @@
 //   hang=CALL[@K][:MS] CALL sleeps MS ms (a day without), every time or only on its K-th call
 //   fail=CALL[@K][:E]  CALL fails with -E (EIO without), every time or only on its K-th call
 // CALL, counted over the process: open hw_params sw_params prepare start write (transfer) pointer
-// delay drain drop (stop) close poll (poll_descriptors) revents (poll_revents).
+// delay drain drop (stop) close poll (poll_descriptors) revents (poll_revents). snd_pcm_hw_params
+// also runs sw_params and prepare, snd_pcm_close drop; start runs in the write that reaches the
+// start threshold, pointer in every write and avail. The library takes any failed pointer for an
+// underrun, and ignores what drop and close return: their failure reaches its error handler.
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 #include <errno.h>

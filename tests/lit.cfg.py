@@ -1,7 +1,8 @@
 # lit's configuration: the end-to-end cases in e2e/ (null and file devices) and paced/ (a private
 # sound server). CTest runs each case on its own (tests/CMakeLists.txt), giving the program to
 # test as --param zuvaroza=PATH (so that a sanitized build runs its own binary), FileCheck's as
-# --param filecheck=PATH, and where the cases write their files as --param build=DIR.
+# --param filecheck=PATH, the test device's ALSA configuration as --param device=PATH, and where
+# the cases write their files as --param build=DIR.
 import os, sys, lit.formats
 
 config.name = "zuvaroza"
@@ -10,6 +11,8 @@ config.suffixes = [".test"]
 config.test_source_root = os.path.dirname(__file__)
 config.test_exec_root = lit_config.params["build"]
 config.environment["LC_ALL"] = "C"  # the seam's picture in ASCII, unless a case says otherwise
+# the test device, test:'OPTIONS' (tests/device/test.c says which)
+config.environment["ALSA_CONFIG_PATH"] = "/usr/share/alsa/alsa.conf:" + lit_config.params["device"]
 here, program = config.test_source_root, lit_config.params["zuvaroza"]
 # %run: the program, run by the driver with no steps; %cap: a device that records every byte into out.raw
 config.substitutions += [("%run", f"{sys.executable} {here}/drive.py {program}"), ("%z", program),

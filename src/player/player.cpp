@@ -48,6 +48,8 @@ void OnOverdue(Run* r) {
     r->mode = Mode::Done;
   } else if (awaited) {
     PassOnAnswer(r, lost);
+  } else if (r->mode == Mode::Pass) {
+    Advance(r);  // a pass waiting for the device to be idle opens it again
   }
 }
 

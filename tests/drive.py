@@ -14,7 +14,7 @@
 #
 # Steps are the lines "PREFIX> STEP ; STEP..." of FILE, in turn ($NAME is from the environment;
 # texts may hold \n and \r):
-#   wait TEXT            until the output shows TEXT after the last match (10 s at most)
+#   wait TEXT            until the output shows TEXT after the last match and the last action (10 s at most)
 #   menu                 waits for the menu's last line
 #   send TEXT            types TEXT and a line end
 #   sleep S              waits S seconds
@@ -62,13 +62,18 @@ def main(args):
         verb, _, rest = os.path.expandvars(step).partition(" ")
         verb, rest = ("wait", "'+' to show additional commands\\n") if verb == "menu" else (verb, rest)
         text, started = rest.encode().decode("unicode_escape").encode("latin-1"), time.monotonic()
+        if verb in ("send", "signal", "sh", "write"):  # a wait after it looks only at what came after it
+            mark = max(mark, len(out["data"]))
         if verb == "wait":
             until(lambda: out["data"].find(text, mark) >= 0 or out["done"])
             if out["data"].find(text, mark) < 0:
                 sys.exit(f"drive.py: no {rest} in:\n{out['data'].decode(errors='replace')}")
             mark = out["data"].find(text, mark) + len(text)
         elif verb == "send":
-            p.stdin.write(text + b"\n")
+            try:
+                p.stdin.write(text + b"\n")
+            except BrokenPipeError:  # the program has ended: its status tells
+                pass
         elif verb == "sleep":
             time.sleep(float(rest))
         elif verb == "signal":  # not Popen.send_signal, which may reap the program
@@ -92,7 +97,10 @@ def main(args):
             events[label] = (started, when(mark - 1) if verb == "wait" else time.monotonic(), cpu())
 
     if p.stdin:
-        p.stdin.close()
+        try:
+            p.stdin.close()
+        except BrokenPipeError:
+            pass
     reaped = []  # a thread waits for the end, so that its time is exact
     threading.Thread(target=lambda: reaped.append((os.wait4(p.pid, 0), time.monotonic())), daemon=True).start()
     until(lambda: reaped, float(options.get("timeout", 20)))

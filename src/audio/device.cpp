@@ -32,9 +32,9 @@ struct Line {
 namespace {
 
 // Deadlines of the calls: an open may have to start a sound server's client;
-// a write or a drain is late only once the device stops taking audio, which
-// the thread tells itself (kLostMs); a moment more for a call stuck in the
-// library.
+// a write is late only once the device stops taking audio, which the thread
+// tells itself (kLostMs; a moment more for a call stuck in the library), and
+// a drain once the last audio taken has had its buffer's time to play.
 constexpr int64_t kOpenMs = 4000;
 constexpr int64_t kCallMs = 2000;
 constexpr int64_t kGraceMs = 500;
@@ -108,7 +108,7 @@ void Post(Device* d, Call call, uint64_t count) {
   l->posted.notify_one();
   d->busy = call;
   d->started = NowMs();
-  l->progress.store(d->started);
+  if (call == Call::Write) l->progress.store(d->started);
 }
 
 }  // namespace
@@ -142,8 +142,10 @@ Deadline Due(const Device& d) {
     case Call::Open: return d.started + kOpenMs;
     case Call::Write: return d.line->progress.load() + kLostMs + kGraceMs;
     case Call::Drain: {
+      // the last audio it took plays out within its buffer's time
       const Granted& g = d.granted;
-      return d.started + static_cast<int64_t>(g.bufferFrames * 1000 / std::max(g.rate, 1u)) + kLostMs + kGraceMs;
+      const int64_t buffer = static_cast<int64_t>(g.bufferFrames * 1000 / std::max(g.rate, 1u));
+      return std::max(d.line->progress.load() + buffer + kLostMs, d.started + kCallMs);
     }
     default: return d.started + kCallMs;
   }

@@ -21,7 +21,7 @@
 #   signal NAME          sends SIGNAME (INT, STOP, CONT) to the program
 #   sh COMMAND           runs COMMAND in sh ($PID is the program)
 #   write SRC DEST N MS  rewrites DEST in place as a renderer does: SRC's header with a data size
-#                        of 0 first, its data in N pieces MS ms apart, then the sizes, then closes
+#                        of 0 first, its data in N pieces each MS ms later, then the sizes, then closes
 #   bound A B MAX [MIN]  checks that B came at most MAX s (at least MIN s) after A; MAX may be
 #                        REF+S: the time the step REF took, plus S
 #   cpu A B MAX          checks that the program used at most MAX s of CPU from A to B
@@ -88,8 +88,8 @@ def main(args):
             with open(dest, "wb", buffering=0) as f:
                 f.write(data[: at - 4] + bytes(4))
                 for first, last in zip(cuts, cuts[1:]):
-                    f.write(data[first:last])
                     time.sleep(int(ms) / 1000)
+                    f.write(data[first:last])
                 os.pwrite(f.fileno(), data[at - 4 : at], at - 4)
         elif verb != "sh":
             checks.append((verb, rest.split()))

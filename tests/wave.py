@@ -4,14 +4,17 @@
 #
 #   wave.py NAME.wav [KEY=VALUE...]
 #
+#   wave.py --renders RAW TAG...  checks that RAW holds only whole frames of the renders tagged so
+#
 # 16-bit stereo at 8000 Hz with no frames unless said. Keys: channels, bits, format (3 float,
 # 6 A-law, 7 mu-law), rate, align (the block align; the sample container follows from it),
 # frames (of noise, each seed its own, so that a misplaced byte shows), seed, floats (the samples,
 # a list repeated over the frames), triangle (frames going up through zero every 100 frames,
 # 16-bit), size (the data size field), riff (RF64, BW64), ds64 (a ds64 chunk giving this data
 # size), before and list (a LIST chunk of that many bytes before and after the data), cut (the file cut to that many
-# bytes), play (FROM:TO: NAME.raw holds only these frames).
-import random, struct, sys
+# bytes), play (FROM:TO: NAME.raw holds only these frames), tag (each frame counts in the left channel,
+# under 30000, and holds TAG in the right: a frame read through another file's layout shows).
+import array, random, struct, sys
 
 
 def le(value, n):
@@ -22,6 +25,9 @@ def chunk(name, body):
     return name + le(len(body), 4) + body + b"\0" * (len(body) % 2)
 
 
+if sys.argv[1] == "--renders":
+    played = array.array("h", open(sys.argv[2], "rb").read())
+    sys.exit(f"{sys.argv[2]}: frames of no render" if set(played[1::2]) - set(map(int, sys.argv[3:])) else 0)
 name, k = sys.argv[1], dict(channels=2, bits=16, format=1, rate=8000, frames=0, seed=1, triangle=0, size=-1, ds64=-1,
                             before=0, list=0, cut=-1)
 for word in sys.argv[2:]:
@@ -33,6 +39,8 @@ data = random.Random(k["seed"]).randbytes(k["frames"] * channels * width)
 if "floats" in k:
     values = [float(v) for v in k["floats"].split(",")]
     data = b"".join(struct.pack({4: "<f", 8: "<d"}[width], values[i % len(values)]) for i in range(k["frames"] * channels))
+if "tag" in k:
+    data = b"".join(le(i % 30000, 2) + le(k["tag"], 2) for i in range(k["frames"]))
 for i in range(k["triangle"] * channels):
     at = i // channels % 100
     data += le(400 * (at if at <= 25 else 50 - at if at <= 75 else at - 100), 2)

@@ -14,9 +14,11 @@ config.environment["LC_ALL"] = "C"  # the seam's picture in ASCII, unless a case
 # the test device, test:'OPTIONS' (tests/device/test.c says which)
 config.environment["ALSA_CONFIG_PATH"] = "/usr/share/alsa/alsa.conf:" + lit_config.params["device"]
 here, program = config.test_source_root, lit_config.params["zuvaroza"]
-# %run: the program, run by the driver with no steps; %cap: a device that records every byte into out.raw
+# %run: the program, run by the driver with no steps; %cap: a device that records every byte into
+# out.raw, and %dev one that also plays in real time
 config.substitutions += [("%run", f"{sys.executable} {here}/drive.py {program}"), ("%z", program),
                          ("%drive", f"{sys.executable} {here}/drive.py"), ("%wave", f"{sys.executable} {here}/wave.py"),
-                         ("%cap", "\"file:'out.raw',raw\""), ("FileCheck", lit_config.params["filecheck"]),
+                         ("%cap", "\"file:'out.raw',raw\""),
+                         ("%dev", "\"test:'pace,rec=out.raw'\""), ("FileCheck", lit_config.params["filecheck"]),
                          # the sound server a paced case plays through (pulse or pipewire), also its ALSA device
                          ("%server", lit_config.params.get("server", "pulse"))]

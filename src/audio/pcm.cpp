@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <unistd.h>
 
-#include "io/interrupt.h"
 #include "io/loop.h"
 
 const char kOpenFailed[] = "unable to open pcm device";
@@ -98,11 +97,14 @@ constexpr int kNapMs = 10;
 // device too: a dead stream of some sound servers answers every recovery so.
 constexpr int kMaxUnderruns = 3;
 constexpr int kTimedOut = -ETIMEDOUT;
+// A wait looks at the clock at least this often, so that it can tell when it overslept.
+constexpr int64_t kStepMs = 250;
 
 // Waits for the device's descriptors, as it fills them now, a cancel, or
-// `until`: 1 when the device has room, 0 when it woke with none or the call
-// was cancelled, kTimedOut, or the library's error.
-int WaitForDevice(Pcm* p, const Cancel& cancel, Deadline until) {
+// `*until`: 1 when the device has room, 0 when it woke with none or the call
+// was cancelled, kTimedOut, or the library's error. Time the thread did not
+// run (the program stopped by Ctrl-Z) is not the device's: it moves `*until` on.
+int WaitForDevice(Pcm* p, const Cancel& cancel, Deadline* until) {
   snd_pcm_t* pcm = p->handle.get();
   pollfd* fds = p->fds.data();
   const auto count = static_cast<unsigned>(p->fds.size() - 1);
@@ -112,10 +114,12 @@ int WaitForDevice(Pcm* p, const Cancel& cancel, Deadline until) {
   fds[0] = {cancel.fd, POLLIN, 0};
   for (;;) {
     if (cancel.Requested()) return 0;
-    const int64_t left = std::max<int64_t>(until - NowMs(), 0);
-    const int n = poll(fds, count + 1, static_cast<int>(std::min<int64_t>(left, 60'000)));
+    const int64_t now = NowMs();
+    const int64_t step = std::min<int64_t>(std::max<int64_t>(*until - now, 0), kStepMs);
+    const int n = poll(fds, count + 1, static_cast<int>(step));
     if (n < 0 && errno != EINTR) return -errno;
-    if (n == 0 && NowMs() >= until) return kTimedOut;
+    if (const int64_t late = NowMs() - (now + step); late > kStepMs) *until += late;
+    if (n == 0 && NowMs() >= *until) return kTimedOut;
     if (n <= 0) continue;
     if (fds[0].revents) {
       uint64_t drained;  // a cancel for an older call wakes it too
@@ -135,15 +139,6 @@ int WaitForDevice(Pcm* p, const Cancel& cancel, Deadline until) {
 void Nap(const Cancel& cancel) {
   pollfd fd = {cancel.fd, POLLIN, 0};
   if (!cancel.Requested()) poll(&fd, 1, kNapMs);
-}
-
-// Whether the device's limit `*until` is really past: the time the program
-// was stopped (Ctrl-Z) is not the device's, so a continue starts it again.
-bool Past(Deadline* until, unsigned* continues, int64_t span) {
-  if (Continues() == *continues) return true;
-  *continues = Continues();
-  *until = NowMs() + span;
-  return false;
 }
 
 // The library's own diagnostics would repeat, less clearly, the one line we print.
@@ -200,7 +195,6 @@ int64_t WritePcm(Pcm* p, const unsigned char* frames, uint64_t count, const Canc
   snd_pcm_t* pcm = p->handle.get();
   uint64_t done = 0;
   Deadline lost = NowMs() + kLostMs;
-  unsigned continues = Continues();
   while (done < count && !cancel.Requested()) {
     snd_pcm_sframes_t n = snd_pcm_writei(pcm, frames + done * p->granted.frameBytes, count - done);
     if (n > 0) {
@@ -216,9 +210,9 @@ int64_t WritePcm(Pcm* p, const unsigned char* frames, uint64_t count, const Canc
     }
     if (n != 0 && n != -EAGAIN) return n;
     *waited = true;
-    const int room = WaitForDevice(p, cancel, lost);
+    const int room = WaitForDevice(p, cancel, &lost);
     if (room == kTimedOut) {
-      if (Past(&lost, &continues, kLostMs)) return -EIO;
+      return -EIO;
     } else if (room < 0) {
       return room;
     } else if (room > 0) {
@@ -257,12 +251,11 @@ int DrainPcm(Pcm* p, const Cancel& cancel) {
   // -EAGAIN meanwhile, and is asked again after each wake until it is done
   const int64_t span = static_cast<int64_t>(p->granted.bufferFrames * 1000 / p->granted.rate) + kLostMs;
   Deadline lost = NowMs() + span;
-  unsigned continues = Continues();
   int r;
   while ((r = snd_pcm_drain(pcm)) == -EAGAIN && !cancel.Requested()) {
-    const int woke = WaitForDevice(p, cancel, lost);
-    if (woke == kTimedOut && Past(&lost, &continues, span)) return -EIO;
-    if (woke < 0 && woke != kTimedOut) return woke;
+    const int woke = WaitForDevice(p, cancel, &lost);
+    if (woke == kTimedOut) return -EIO;
+    if (woke < 0) return woke;
     // a device's descriptors may stay ready while it drains: look again a little later
     if (woke >= 0) Nap(cancel);
   }

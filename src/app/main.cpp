@@ -1,5 +1,4 @@
 // zuvaroza: plays a wave file, or a selection of it, through an ALSA device.
-#include <cfloat>
 #include <clocale>
 #include <climits>
 #include <cerrno>
@@ -17,10 +16,10 @@
 
 namespace {
 
-// A time argument; text that is not a number, or not a finite float, means "not given".
-float SecondsArg(const char* text) {
+// A time argument; text that is not a number, or not a finite one, means "not given".
+double SecondsArg(const char* text) {
   const double d = std::strtod(text, nullptr);
-  return std::fabs(d) <= FLT_MAX ? static_cast<float>(d) : 0.0f;
+  return std::isfinite(d) ? d : 0;
 }
 
 int LoopsArg(const char* text) {

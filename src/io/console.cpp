@@ -93,7 +93,7 @@ bool ReadInt64(Console* console, int64_t* value) {
   });
 }
 
-bool ReadTime(Console* console, float* seconds, int64_t* frame, bool* frames) {
+bool ReadTime(Console* console, double* seconds, int64_t* frame, bool* frames) {
   return ReadNumber(console, [=](const char* text) -> size_t {
     char* end;
     const long long v = std::strtoll(text, &end, 10);
@@ -102,7 +102,7 @@ bool ReadTime(Console* console, float* seconds, int64_t* frame, bool* frames) {
       *frame = v;
       return static_cast<size_t>(end + 1 - text);
     }
-    const float f = std::strtof(text, &end);
+    const double f = std::strtod(text, &end);
     if (end == text) return 0;
     *seconds = f;
     return static_cast<size_t>(end - text);

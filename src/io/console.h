@@ -32,4 +32,4 @@ bool ReadInt64(Console* console, int64_t* value);  // decimal
 
 // A time: seconds, or frames for a whole number ending in "s", as sox writes
 // them ("96038s"): `*frames` says which was read.
-bool ReadTime(Console* console, float* seconds, int64_t* frame, bool* frames);
+bool ReadTime(Console* console, double* seconds, int64_t* frame, bool* frames);

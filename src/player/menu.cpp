@@ -56,7 +56,7 @@ template <bool in>
 Do SetTime(Menu& m) {
   std::puts(in ? "Enter in-time in seconds." : "Enter out-time in seconds.");
   const int64_t limit = LengthAsFrame(m.source->latest.lengthFrames);
-  float seconds = 0;
+  double seconds = 0;
   int64_t frame = 0;
   bool frames = false;
   if (!ReadTime(m.console, &seconds, &frame, &frames)) return Do::Stay;

@@ -9,8 +9,8 @@
 struct PlayArgs {
   std::string path;
   std::string deviceName = "default";
-  float inSeconds = 0;   // 0: from the beginning
-  float outSeconds = 0;  // 0: to the end
+  double inSeconds = 0;   // 0: from the beginning
+  double outSeconds = 0;  // 0: to the end
   std::string commandText;  // acted on before the menu when autoCommand is set
   bool autoCommand = false;
   int loopCount = 1;

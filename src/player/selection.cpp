@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 
-
 namespace {
 
 constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
@@ -14,6 +13,10 @@ constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
 int64_t ClipToLength(int64_t stop, uint64_t length) {
   return static_cast<uint64_t>(stop) > length ? LengthAsFrame(length) : stop;
 }
+
+// A millionth of a frame: far below one, and far above the rounding of rate × seconds in doubles
+// for a time of up to a day at 48 kHz.
+constexpr double kHair = 1e-6;
 
 }  // namespace
 
@@ -62,34 +65,31 @@ Selection ApplyEdit(Edit edit, Selection sel, uint64_t fileLength, int64_t nudge
   return sel;
 }
 
-int64_t FramesFromSeconds(uint64_t rate, float seconds) {
-  const float x = static_cast<float>(rate) * seconds;
+int64_t FramesFromSeconds(uint64_t rate, double seconds) {
+  const double x = static_cast<double>(rate) * seconds;
   if (std::isnan(x)) return 0;
-  // 2^63 is exact in float; anything at or beyond it does not fit
-  if (x >= 9223372036854775808.0f) return kMax;
-  if (x < -9223372036854775808.0f) return kMin;
-  return static_cast<int64_t>(x);
+  const double nudged = x + std::copysign(kHair, x);
+  // 2^63 is exact in double; anything at or beyond it does not fit
+  if (nudged >= 9223372036854775808.0) return kMax;
+  if (nudged < -9223372036854775808.0) return kMin;
+  return static_cast<int64_t>(nudged);
 }
 
 float SecondsFromFrames(int64_t frames, uint64_t rate) {
   return static_cast<float>(frames) / static_cast<float>(rate);
 }
 
-int64_t InFrameFor(uint32_t rate, int64_t limit, float seconds) {
-  const float x = static_cast<float>(rate) * seconds;
-  if (std::isfinite(x) && static_cast<double>(limit) > static_cast<double>(x) && x >= 0)
-    return FramesFromSeconds(rate, seconds);
-  return 0;
+int64_t InFrameFor(uint32_t rate, int64_t limit, double seconds) {
+  return InFrameAt(limit, FramesFromSeconds(rate, seconds));
 }
 
-int64_t OutFrameFor(uint32_t rate, int64_t limit, float seconds) {
-  const float x = static_cast<float>(rate) * seconds;
-  if (std::isfinite(x) && static_cast<double>(limit) >= static_cast<double>(x) &&
-      x >= -9223372036854775808.0f)
-    return FramesFromSeconds(rate, seconds);
-  return limit;
+int64_t OutFrameFor(uint32_t rate, int64_t limit, double seconds) {
+  // not a time, or one before the frame range: no point of the file
+  if (!std::isfinite(seconds) || static_cast<double>(rate) * seconds < -9223372036854775808.0) return limit;
+  return OutFrameAt(limit, FramesFromSeconds(rate, seconds));
 }
 
 int64_t InFrameAt(int64_t limit, int64_t frame) { return frame >= 0 && frame < limit ? frame : 0; }
 
 int64_t OutFrameAt(int64_t limit, int64_t frame) { return frame <= limit ? frame : limit; }
+

@@ -34,19 +34,22 @@ int64_t SubFrames(int64_t a, int64_t b);
 // A length in frames as a position, saturated to the frame range.
 int64_t LengthAsFrame(uint64_t length);
 
-// truncate((float)rate * seconds) toward zero, saturated to the frame range;
+// The whole frames in `seconds` at `rate`: rate × seconds truncated toward zero, after a
+// millionth of a frame away from zero, so that a time that is an exact frame (1.3 s at 48 kHz)
+// gives that frame, whatever binary floating point makes of it. Saturated to the frame range;
 // not-a-number gives 0.
-int64_t FramesFromSeconds(uint64_t rate, float seconds);
+int64_t FramesFromSeconds(uint64_t rate, double seconds);
 
 // frames / rate in single precision; the caller makes sure rate is not 0.
 float SecondsFromFrames(int64_t frames, uint64_t rate);
 
 // The frame a typed in-time or out-time selects. In-times at or past `limit`,
 // negative or not finite give 0; out-times past `limit` or not finite give `limit`.
-int64_t InFrameFor(uint32_t rate, int64_t limit, float seconds);
-int64_t OutFrameFor(uint32_t rate, int64_t limit, float seconds);
+int64_t InFrameFor(uint32_t rate, int64_t limit, double seconds);
+int64_t OutFrameFor(uint32_t rate, int64_t limit, double seconds);
 
 // The same for a typed frame: an in-frame outside [0, limit) gives 0, an
 // out-frame past `limit` gives `limit`.
 int64_t InFrameAt(int64_t limit, int64_t frame);
 int64_t OutFrameAt(int64_t limit, int64_t frame);
+

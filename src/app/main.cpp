@@ -2,7 +2,6 @@
 #include <clocale>
 #include <climits>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -15,12 +14,6 @@
 #include "player/player.h"
 
 namespace {
-
-// A time argument; text that is not a number, or not a finite one, means "not given".
-double SecondsArg(const char* text) {
-  const double d = std::strtod(text, nullptr);
-  return std::isfinite(d) ? d : 0;
-}
 
 int LoopsArg(const char* text) {
   const long long n = std::strtoll(text, nullptr, 10);
@@ -86,6 +79,28 @@ std::optional<int> ReadOptions(int argc, char** argv, PlayArgs* args, int* first
   return std::nullopt;
 }
 
+// Reads FILE, START, STOP, COMMAND and LOOPS (arg[2] on) into `args`. Returns the exit status
+// when they cannot be run, before anything plays: a START or STOP that is no time in a run that
+// ends by itself; elsewhere such a time is said and counts as not given.
+std::optional<int> ReadPositionals(char** arg, int n, PlayArgs* args) {
+  args->path = arg[2];
+  args->autoCommand = n >= 5;
+  if (args->autoCommand) args->commandText = arg[5];
+  args->endsByItself = args->commandText == "px" || args->commandText == "wx";
+  for (int i = 3; i <= n && i <= 4; ++i) {
+    const char* name = i == 3 ? "START" : "STOP";
+    if (const std::optional<TypedTime> time = TimeFromText(arg[i])) {
+      (i == 3 ? args->in : args->out) = *time;
+      continue;
+    }
+    std::fprintf(stderr, "%s '%s' is not a time: seconds, or frames as 96038s\n", name, arg[i]);
+    if (args->endsByItself) return 1;
+  }
+  // the loop count is read only when it is the last argument
+  if (n == 6) args->loopCount = LoopsArg(arg[6]);
+  return std::nullopt;
+}
+
 // A program started with a standard stream closed would hand that descriptor
 // to the next file it opens, and read the wave file as typed commands.
 void OpenStandardStreams() {
@@ -108,20 +123,12 @@ int main(int argc, char** argv) {
   char** arg = argv + first - 1;  // arg[1] is the first positional argument
   const int n = argc - first;
   if (n >= 1 && std::string(arg[1]) != "d") args.deviceName = arg[1];
+  if (n >= 2)
+    if (const std::optional<int> status = ReadPositionals(arg, n, &args)) return *status;
   Waiter waiter;
   StartWaiter(&waiter);
   Console console;
   console.waiter = &waiter;
-  if (n <= 1) {
-    if (!PromptForFile(&console, &args)) return 1;
-    return Exit(Play(args, &console));
-  }
-  args.path = arg[2];
-  if (n >= 3) args.inSeconds = SecondsArg(arg[3]);
-  if (n >= 4) args.outSeconds = SecondsArg(arg[4]);
-  args.autoCommand = n >= 5;
-  if (args.autoCommand) args.commandText = arg[5];
-  // the loop count is read only when it is the last argument
-  if (n == 6) args.loopCount = LoopsArg(arg[6]);
+  if (n <= 1 && !PromptForFile(&console, &args)) return 1;
   return Exit(Play(args, &console));
 }

@@ -24,13 +24,10 @@ struct Run {
   Waiter* waiter;
 };
 
-Session StartSession(const PlayArgs& args, const StreamAttributes& file) {
+Session StartSession(const PlayArgs& args, const StreamAttributes& file, std::string* outside) {
   Session s;
   s.loopCount = args.loopCount;
-  s.selection.start =
-      args.inSeconds == 0 ? 0 : std::max<int64_t>(FramesFromSeconds(file.sampleRate, args.inSeconds), 0);
-  s.selection.stop = args.outSeconds == 0 ? LengthAsFrame(file.lengthFrames)
-                                          : FramesFromSeconds(file.sampleRate, args.outSeconds);
+  s.selection = ArgumentSelection(args.in, args.out, file.sampleRate, file.lengthFrames, outside);
   return s;
 }
 
@@ -192,7 +189,10 @@ std::optional<Failure> Play(const PlayArgs& args, Console* console) {
   InitInterrupts();
   Run r{args, {}, {}, {}, console->waiter};
   if (auto failure = OpenSource(args.path, args.follow, r.waiter, &r.source)) return failure;
-  r.session = StartSession(args, r.source.configured);
+  std::string outside;  // a START or STOP past the end
+  r.session = StartSession(args, r.source.configured, &outside);
+  if (!outside.empty() && args.endsByItself) return Failure{1, outside, true};
+  if (!outside.empty()) std::fprintf(stderr, "%s\n", outside.c_str());
   if (auto failure = OpenOutput(&r)) return failure;
   if (r.out.encoding != r.source.encoding)
     std::puts("The device does not take 64-bit float samples: playing them as 32-bit float.");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -17,6 +18,15 @@ int64_t ClipToLength(int64_t stop, uint64_t length) {
 // A millionth of a frame: far below one, and far above the rounding of rate × seconds in doubles
 // for a time of up to a day at 48 kHz.
 constexpr double kHair = 1e-6;
+
+// A frame count given as START or STOP: one past the end says so, and counts as not given (`unset`).
+int64_t GivenFrame(int64_t frame, const char* name, int64_t unset, uint64_t length, std::string* outside) {
+  if (static_cast<uint64_t>(frame) <= length) return frame;
+  if (!outside->empty()) *outside += '\n';
+  *outside += std::string(name) + " " + std::to_string(frame) + "s is past the end of the file (" +
+              std::to_string(length) + "s)";
+  return unset;
+}
 
 }  // namespace
 
@@ -93,3 +103,27 @@ int64_t InFrameAt(int64_t limit, int64_t frame) { return frame >= 0 && frame < l
 
 int64_t OutFrameAt(int64_t limit, int64_t frame) { return frame <= limit ? frame : limit; }
 
+std::optional<TypedTime> TimeFromText(const std::string& text) {
+  // digits, then "s"
+  if (text.size() > 1 && text.back() == 's' && text.find_first_not_of("0123456789") == text.size() - 1)
+    return TypedTime{0, std::strtoll(text.c_str(), nullptr, 10), true};
+  char* end;
+  const double seconds = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || *end != '\0' || !std::isfinite(seconds)) return std::nullopt;
+  return TypedTime{seconds, 0, false};
+}
+
+Selection ArgumentSelection(const TypedTime& in, const TypedTime& out, uint64_t rate, uint64_t length,
+                            std::string* outside) {
+  const int64_t end = LengthAsFrame(length);
+  Selection sel{0, end};
+  if (in.frames)
+    sel.start = GivenFrame(in.frame, "START", 0, length, outside);
+  else if (in.seconds != 0)
+    sel.start = std::max<int64_t>(FramesFromSeconds(rate, in.seconds), 0);
+  if (out.frames)
+    sel.stop = GivenFrame(out.frame, "STOP", end, length, outside);
+  else if (out.seconds != 0)
+    sel.stop = FramesFromSeconds(rate, out.seconds);
+  return sel;
+}

@@ -1,6 +1,8 @@
 // The selection (start and stop frame) and every edit that moves it.
 #pragma once
 #include <cstdint>
+#include <optional>
+#include <string>
 
 struct Selection {
   int64_t start = 0;
@@ -53,3 +55,19 @@ int64_t OutFrameFor(uint32_t rate, int64_t limit, double seconds);
 int64_t InFrameAt(int64_t limit, int64_t frame);
 int64_t OutFrameAt(int64_t limit, int64_t frame);
 
+// START or STOP as given on the command line: seconds, or a frame count as sox writes it.
+struct TypedTime {
+  double seconds = 0;  // 0: the beginning (START) or the end (STOP)
+  int64_t frame = 0;
+  bool frames = false;  // `frame` was given, not `seconds`
+};
+
+// Reads a whole word as a time: a finite number of seconds, or digits then "s" for frames
+// ("96038s"). Nothing for any other text.
+std::optional<TypedTime> TimeFromText(const std::string& text);
+
+// The selection START and STOP give for a file of `length` frames at `rate`: a start before 0
+// seconds gives 0, a stop in seconds stands as given. A frame count past the end counts as not
+// given, and gets a line in `*outside` (lines joined by newlines).
+Selection ArgumentSelection(const TypedTime& in, const TypedTime& out, uint64_t rate, uint64_t length,
+                            std::string* outside);

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "seam/seam.h"
@@ -54,6 +56,27 @@ TEST(Selection, TypedTimes) {
   for (const auto& p : kPoints)
     EXPECT_EQ(std::pair(InFrameFor(100, 900, p.seconds), OutFrameFor(100, 900, p.seconds)), std::pair(p.in, p.out));
   EXPECT_EQ(OutFrameFor(1, 900, -9223372036854775808.0), kMin);  // -2^63 frames still fits
+}
+
+// START and STOP: seconds, or frames as sox writes them; a frame count past the end counts as not given.
+TEST(Selection, TimesOnTheCommandLine) {
+  const auto readBack = [](const char* text) {  // "96038s" for frames, "1.5" for seconds, "" for no time
+    const std::optional<TypedTime> t = TimeFromText(text);
+    std::ostringstream out;
+    if (t) t->frames ? out << t->frame << 's' : out << t->seconds;
+    return out.str();
+  };
+  for (const char* good : {"96038s", "0s", "1.5", "-2"}) EXPECT_EQ(readBack(good), good);
+  for (const char* bad : {"8x", "1.5s", "-5s", "s", "", "nan", "inf"}) EXPECT_EQ(readBack(bad), "") << bad;
+  const TypedTime none, frame901{0, 901, true};
+  const struct { TypedTime in, out; int64_t start, stop; bool outside; } kRows[] = {  // 900 frames at 100 Hz
+      {none, none, 0, 900, false}, {{0, 900, true}, {0, 900, true}, 900, 900, false}, {frame901, none, 0, 900, true},
+      {none, frame901, 0, 900, true}, {{-1.5}, {-1.5}, 0, -150, false}, {{20}, {20}, 2000, 2000, false}};
+  for (const auto& r : kRows) {
+    std::string outside;
+    const Selection got = ArgumentSelection(r.in, r.out, 100, 900, &outside);
+    EXPECT_EQ(std::tuple(got.start, got.stop, !outside.empty()), std::tuple(r.start, r.stop, r.outside)) << r.start;
+  }
 }
 
 // A ramp rising 0.01 a frame, the start `jump` above where the ramp would go on.

@@ -11,6 +11,7 @@
 #include "app/help.h"
 #include "io/console.h"
 #include "audio/device_list.h"
+#include "player/menu.h"
 #include "player/player.h"
 
 namespace {
@@ -80,9 +81,15 @@ std::optional<int> ReadOptions(int argc, char** argv, PlayArgs* args, int* first
 }
 
 // Reads FILE, START, STOP, COMMAND and LOOPS (arg[2] on) into `args`. Returns the exit status
-// when they cannot be run, before anything plays: a START or STOP that is no time in a run that
-// ends by itself; elsewhere such a time is said and counts as not given.
+// when they cannot be run, before anything plays: a COMMAND that is no menu word or a word past
+// LOOPS (with the usage lines), or a START or STOP that is no time in a run that ends by itself;
+// elsewhere such a time is said and counts as not given.
 std::optional<int> ReadPositionals(char** arg, int n, PlayArgs* args) {
+  if (n >= 7 || (n >= 5 && !IsMenuWord(arg[5]))) {
+    std::fprintf(stderr, n >= 7 ? "Too many arguments: %s\n" : "Unknown command: %s\n", arg[n >= 7 ? 7 : 5]);
+    Usage();
+    return 1;
+  }
   args->path = arg[2];
   args->autoCommand = n >= 5;
   if (args->autoCommand) args->commandText = arg[5];

@@ -1,5 +1,6 @@
 #include "player/menu.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -218,6 +219,10 @@ Do ApplyWord(const std::string& word, Menu& m) {
 }  // namespace
 
 void PrintAddedWords() { PrintWords(nullptr); }
+
+bool IsMenuWord(const std::string& word) {
+  return std::any_of(std::begin(kWords), std::end(kWords), [&](const Word& w) { return word == w.word; });
+}
 
 Next RunMenu(Session* s, Source* source, Console* console, const std::string* firstWord, bool* bySave) {
   Menu m{s, source, console};

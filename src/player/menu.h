@@ -14,5 +14,8 @@ enum class Next { Play, PlayAndEnd, End, Nothing };
 // (`bySave` says so). A `firstWord` is applied once, before any menu.
 Next RunMenu(Session* session, Source* source, Console* console, const std::string* firstWord, bool* bySave);
 
+// Whether `word` is one of the menu's words.
+bool IsMenuWord(const std::string& word);
+
 // The lines of the '+' list for the words added since its first ten, for --help.
 void PrintAddedWords();

@@ -10,6 +10,7 @@
 
 #include "app/help.h"
 #include "io/console.h"
+#include "audio/device.h"
 #include "audio/device_list.h"
 #include "player/menu.h"
 #include "player/player.h"
@@ -130,6 +131,11 @@ int main(int argc, char** argv) {
   char** arg = argv + first - 1;  // arg[1] is the first positional argument
   const int n = argc - first;
   if (n >= 1 && std::string(arg[1]) != "d") args.deviceName = arg[1];
+  // a wave file alone was meant as the file, not the device: no prompt for another
+  if (const std::string hint = n == 1 ? DeviceFirstHint(arg[1]) : ""; !hint.empty()) {
+    std::fprintf(stderr, "%s\n", hint.c_str());
+    return 1;
+  }
   if (n >= 2)
     if (const std::optional<int> status = ReadPositionals(arg, n, &args)) return *status;
   Waiter waiter;

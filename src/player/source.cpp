@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "wave/other_format.h"
 #include "wave/wave_file.h"
 
 namespace {
@@ -121,6 +122,9 @@ Event Reread(Source* s, Waiter* w, Found* found) {
 
 std::optional<Failure> Refusal(const Source& s, Found found) {
   if (found == Found::Missing) return Failure{2, NotFoundLine(s.path)};
+  // a file in another audio format is named, rather than the chunks it lacks
+  const std::string other = OtherFormatLine(s.path, s.window.data(), std::min<size_t>(s.window.size(), s.size));
+  if (found != Found::Whole && !other.empty()) return Failure{2, other};
   if (!s.looked.hasFormat) std::puts("Can't find format chunk in wave file!");
   if (found == Found::NoData) return Failure{2, "Can't find data block in wave file!"};
   return std::nullopt;

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "wave/other_format.h"
 #include "wave/sample_decode.h"
 #include "wave/sample_format.h"
 #include "wave/wave_header.h"
@@ -82,6 +83,18 @@ TEST(WaveHeader, WhereTheDataIsAndHowLong) {
     EXPECT_EQ(std::vector<uint64_t>({a.dataOffset, a.lengthFrames, a.bytesPerSample, a.formatCode}),
               std::vector<uint64_t>({r.offset, r.frames, r.bytes, r.code})) << r.what;
   }
+}
+
+// A file in another audio format, told by its first bytes.
+TEST(OtherFormat, FirstBytes) {
+  const struct { Bytes bytes; const char* format; } kRows[] = {
+      {Text("ID3") + Bytes{3}, "MP3"}, {{0xFF, 0xFB, 0x90}, "MP3"}, {{0xFF, 0xE3}, "MP3"},  // MPEG 1 and 2.5 layer 3
+      {{0xFF, 0xF1}, nullptr}, {{0xFF, 0xEB}, nullptr}, {{0xFF, 0x7B}, nullptr}, {{0xFE, 0xFB}, nullptr},  // AAC, reserved version, no sync
+      {Text("fLaC"), "FLAC"}, {Text("OggS"), "Ogg"}, {Text("FORM1234AIFF"), "AIFF"}, {Text("FORM1234AIFC"), "AIFF"},
+      {Text("FORM1234WAVE"), nullptr}, {Wave(Layout()), nullptr}, {Text("fLa"), nullptr}, {{0xFF}, nullptr}};
+  for (const auto& r : kRows)
+    EXPECT_STREQ(OtherAudioFormat(r.bytes.data(), r.bytes.size()), r.format) << +r.bytes[0] << " " << r.bytes.size();
+  EXPECT_EQ(OtherAudioFormat(Text("FORM1234AIFF").data(), 11), nullptr);  // not a byte past those read
 }
 
 // What the program plays bit for bit is in tests/e2e/encodings.test; here, encodings of one width

@@ -48,7 +48,7 @@ TEST(Selection, TypedTimes) {
   for (int64_t rate : {8000, 11025, 44100, 48000})  // n / 100 s as typed is rate × n / 100 frames, exactly
     for (int n = 1; n <= 999; ++n) EXPECT_EQ(FramesFromSeconds(rate, n / 100.0), rate * n / 100) << n << " at " << rate;
   const struct { double seconds; int64_t in, out; } kPoints[] = {  // on 900 frames at 100 Hz
-      {9, 0, 900}, {8.99, 899, 899}, {9.01, 0, 900}, {-1.3, 0, -130}, {NAN, 0, 900}, {-1e30, 0, 900}};
+      {9, 0, 900}, {8.99, 899, 899}, {-1.3, 0, -130}, {NAN, 0, 900}, {-1e30, 0, 900}};
   for (const auto& p : kPoints)
     EXPECT_EQ(std::pair(InFrameFor(100, 900, p.seconds), OutFrameFor(100, 900, p.seconds)), std::pair(p.in, p.out));
   EXPECT_EQ(OutFrameFor(1, 900, -9223372036854775808.0), kMin);  // -2^63 frames still fits

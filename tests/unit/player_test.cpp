@@ -21,7 +21,7 @@ using V = std::vector<float>;
 constexpr int64_t kMax = std::numeric_limits<int64_t>::max(), kMin = std::numeric_limits<int64_t>::min();
 constexpr auto kNone = std::nullopt;
 
-// Edits that reach the ends, typed times past them or no number, sums that saturate.
+// Edits that reach the ends, sums that saturate.
 TEST(Selection, EditsStopAtTheEnds) {  // on a file of 900 frames, with a nudge of 50
   using E = Edit;
   const struct { Edit edit; int64_t start, stop, wantStart, wantStop; } kRows[] = {

@@ -1,4 +1,4 @@
-// The selection (start and stop frame) and every edit that moves it.
+// The selection (start and stop frame), every edit that moves it, and the times typed to set it.
 #pragma once
 #include <cstdint>
 #include <optional>

@@ -40,7 +40,9 @@ void MoreHelp() {
       "\t'--version' to show the version\n"
       "\nMenu commands added since ('+' shows them all):");
   PrintAddedWords();
-  std::puts("\nAt the 'i' and 'o' prompts, a number ending in 's' is a count of frames, as sox writes it: 96038s\n");
+  std::puts("\nAt the 'i' and 'o' prompts, a number ending in 's' is a count of frames, as sox writes it: 96038s\n"
+            "So is the 3rd or 4th argument: zuvaroza d song.wav 96038s 192038s px\n"
+            "The 5th argument is one of the menu's words, and the 6th is the last.\n");
 }
 
 void Usage() {

@@ -5,7 +5,7 @@
 void Help();
 
 // What --help adds to the help text: the options, the menu's words added
-// since, and how a frame count is typed.
+// since, how a frame count is typed, and what the 5th and 6th arguments may be.
 void MoreHelp();
 
 // The usage lines, as --help ends.

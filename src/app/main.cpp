@@ -1,9 +1,7 @@
 // zuvaroza: plays a wave file, or a selection of it, through an ALSA device.
-#include <cfloat>
 #include <clocale>
 #include <climits>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,15 +13,10 @@
 #include "audio/device.h"
 #include "io/console.h"
 #include "audio/device_list.h"
+#include "player/menu.h"
 #include "player/player.h"
 
 namespace {
-
-// A time argument; text that is not a number, or not a finite float, means "not given".
-float SecondsArg(const char* text) {
-  const double d = std::strtod(text, nullptr);
-  return std::fabs(d) <= FLT_MAX ? static_cast<float>(d) : 0.0f;
-}
 
 int LoopsArg(const char* text) {
   const long long n = std::strtoll(text, nullptr, 10);
@@ -102,6 +95,34 @@ std::optional<int> ReadOptions(int argc, char** argv, PlayArgs* args, int* first
   return std::nullopt;
 }
 
+// Reads FILE, START, STOP, COMMAND and LOOPS (arg[2] on) into `args`. Returns the exit status
+// when they cannot be run, before anything plays: a COMMAND that is no menu word or a word past
+// LOOPS (with the usage lines), or a START or STOP that is no time in a run that ends by itself;
+// elsewhere such a time is said and counts as not given.
+std::optional<int> ReadPositionals(char** arg, int n, PlayArgs* args) {
+  if (n >= 7 || (n >= 5 && !IsMenuWord(arg[5]))) {
+    std::fprintf(stderr, n >= 7 ? "Too many arguments: %s\n" : "Unknown command: %s\n", arg[n >= 7 ? 7 : 5]);
+    Usage();
+    return 1;
+  }
+  args->path = arg[2];
+  args->autoCommand = n >= 5;
+  if (args->autoCommand) args->commandText = arg[5];
+  args->endsByItself = args->commandText == "px" || args->commandText == "wx";
+  for (int i = 3; i <= n && i <= 4; ++i) {
+    const char* name = i == 3 ? "START" : "STOP";
+    if (const std::optional<TypedTime> time = TimeFromText(arg[i])) {
+      (i == 3 ? args->in : args->out) = *time;
+      continue;
+    }
+    std::fprintf(stderr, "%s '%s' is not a time: seconds, or frames as 96038s\n", name, arg[i]);
+    if (args->endsByItself) return 1;
+  }
+  // the loop count is read only when it is the last argument
+  if (n == 6) args->loopCount = LoopsArg(arg[6]);
+  return std::nullopt;
+}
+
 // A program started with a standard stream closed would hand that descriptor
 // to the next file it opens, and read the wave file as typed commands.
 void OpenStandardStreams() {
@@ -125,17 +146,12 @@ int main(int argc, char** argv) {
   char** arg = argv + first - 1;  // arg[1] is the first positional argument
   const int n = argc - first;
   if (n >= 1 && std::string(arg[1]) != "d") args.deviceName = arg[1];
+  // a wave file alone was meant as the file, not the device: no prompt for another
+  if (const std::string hint = n == 1 ? DeviceFirstHint(arg[1]) : ""; !hint.empty())
+    return Exit(Failure{1, hint, true});
+  if (n >= 2)
+    if (const std::optional<int> status = ReadPositionals(arg, n, &args)) return Exit(Failure{*status});
   Console console;
-  if (n <= 1) {
-    if (!PromptForFile(&console, &args)) return Exit(Failure{1});
-    return Exit(Play(args, &console));
-  }
-  args.path = arg[2];
-  if (n >= 3) args.inSeconds = SecondsArg(arg[3]);
-  if (n >= 4) args.outSeconds = SecondsArg(arg[4]);
-  args.autoCommand = n >= 5;
-  if (args.autoCommand) args.commandText = arg[5];
-  // the loop count is read only when it is the last argument
-  if (n == 6) args.loopCount = LoopsArg(arg[6]);
+  if (n <= 1 && !PromptForFile(&console, &args)) return Exit(Failure{1});
   return Exit(Play(args, &console));
 }

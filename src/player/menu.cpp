@@ -1,5 +1,6 @@
 #include "player/menu.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -78,11 +79,10 @@ void AnswerPrompt(Run& r, const std::string& word) {
     int64_t frame = 0;
     bool frames = false;
     used = ParseTime(word, &seconds, &frame, &frames);
-    const auto typed = static_cast<float>(seconds);
     if (used > 0 && prompt == Prompt::In)
-      s.selection.start = frames ? InFrameAt(limit, frame) : InFrameFor(Rate(r), limit, typed);
+      s.selection.start = frames ? InFrameAt(limit, frame) : InFrameFor(Rate(r), limit, seconds);
     if (used > 0 && prompt == Prompt::Out)
-      s.selection.stop = frames ? OutFrameAt(limit, frame) : OutFrameFor(Rate(r), limit, typed);
+      s.selection.stop = frames ? OutFrameAt(limit, frame) : OutFrameFor(Rate(r), limit, seconds);
   } else if (prompt == Prompt::Loops) {
     used = ParseInt(word, &s.loopCount);
   } else {
@@ -299,3 +299,7 @@ void FollowSaves(Run* r) {
 }
 
 void PrintAddedWords() { PrintWords(nullptr); }
+
+bool IsMenuWord(const std::string& word) {
+  return std::any_of(std::begin(kWords), std::end(kWords), [&](const Word& w) { return word == w.word; });
+}

@@ -19,5 +19,11 @@ void MenuOnWatch(Run* run);
 // Turns follow mode on, or says why it cannot be.
 void FollowSaves(Run* run);
 
+// Whether `word` is one of the menu's words.
+bool IsMenuWord(const std::string& word);
+
+// Whether `word` is one of the menu's words.
+bool IsMenuWord(const std::string& word);
+
 // The lines of the '+' list for the words added since its first ten, for --help.
 void PrintAddedWords();

@@ -89,15 +89,6 @@ uint64_t ReadInto(Run* r, uint64_t want) {
   return got;
 }
 
-Session StartSession(const PlayArgs& args, const StreamAttributes& file) {
-  Session s;
-  s.loopCount = args.loopCount;
-  s.selection.start =
-      args.inSeconds == 0 ? 0 : std::max<int64_t>(FramesFromSeconds(file.sampleRate, args.inSeconds), 0);
-  s.selection.stop = args.outSeconds == 0 ? LengthAsFrame(file.lengthFrames)
-                                          : FramesFromSeconds(file.sampleRate, args.outSeconds);
-  return s;
-}
 
 // The run's first look, taken: the device is opened for the file's shape.
 void SetUp(Run* r, Found found) {
@@ -106,7 +97,12 @@ void SetUp(Run* r, Found found) {
   if (auto refused = Refusal(s, found)) return EndRun(r, refused);
   if (!ChooseEncoding(s.looked, &s.encoding, &why)) return EndRun(r, Failure{2, why});
   s.configured = s.latest = s.played = s.looked;
-  r->session = StartSession(r->args, s.configured);
+  const PlayArgs& args = r->args;
+  std::string outside;  // a START or STOP past the end
+  r->session.loopCount = args.loopCount;
+  r->session.selection = ArgumentSelection(args.in, args.out, s.configured.sampleRate, s.configured.lengthFrames, &outside);
+  if (!outside.empty() && args.endsByItself) return EndRun(r, Failure{1, outside, true});
+  if (!outside.empty()) std::fprintf(stderr, "%s\n", outside.c_str());
   if (r->args.follow) FollowSaves(r);
   r->pass.step = Step::Open;
   OpenDevice(&r->device, RequestFor(*r));

@@ -5,14 +5,15 @@
 
 #include "io/console.h"
 #include "player/failure.h"
+#include "player/selection.h"
 
 struct PlayArgs {
   std::string path;
   std::string deviceName = "default";
-  float inSeconds = 0;   // 0: from the beginning
-  float outSeconds = 0;  // 0: to the end
+  TypedTime in, out;        // START and STOP
   std::string commandText;  // acted on before the menu when autoCommand is set
   bool autoCommand = false;
+  bool endsByItself = false;  // "px" or "wx" given: a START or STOP past the end fails the run
   int loopCount = 1;
   bool follow = false;  // a save of the file plays the selection
 };

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
-
 
 namespace {
 
@@ -13,6 +13,19 @@ constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
 // A stop past the end (a negative one counts as past it) is pulled back to the end.
 int64_t ClipToLength(int64_t stop, uint64_t length) {
   return static_cast<uint64_t>(stop) > length ? LengthAsFrame(length) : stop;
+}
+
+// A millionth of a frame: far below one, and far above the rounding of rate × seconds in doubles
+// for a time of up to a day at 48 kHz.
+constexpr double kHair = 1e-6;
+
+// A frame count given as START or STOP: one past the end says so, and counts as not given (`unset`).
+int64_t GivenFrame(int64_t frame, const char* name, int64_t unset, uint64_t length, std::string* outside) {
+  if (static_cast<uint64_t>(frame) <= length) return frame;
+  if (!outside->empty()) *outside += '\n';
+  *outside += std::string(name) + " " + std::to_string(frame) + "s is past the end of the file (" +
+              std::to_string(length) + "s)";
+  return unset;
 }
 
 }  // namespace
@@ -62,34 +75,55 @@ Selection ApplyEdit(Edit edit, Selection sel, uint64_t fileLength, int64_t nudge
   return sel;
 }
 
-int64_t FramesFromSeconds(uint64_t rate, float seconds) {
-  const float x = static_cast<float>(rate) * seconds;
+int64_t FramesFromSeconds(uint64_t rate, double seconds) {
+  const double x = static_cast<double>(rate) * seconds;
   if (std::isnan(x)) return 0;
-  // 2^63 is exact in float; anything at or beyond it does not fit
-  if (x >= 9223372036854775808.0f) return kMax;
-  if (x < -9223372036854775808.0f) return kMin;
-  return static_cast<int64_t>(x);
+  const double nudged = x + std::copysign(kHair, x);
+  // 2^63 is exact in double; anything at or beyond it does not fit
+  if (nudged >= 9223372036854775808.0) return kMax;
+  if (nudged < -9223372036854775808.0) return kMin;
+  return static_cast<int64_t>(nudged);
 }
 
 float SecondsFromFrames(int64_t frames, uint64_t rate) {
   return static_cast<float>(frames) / static_cast<float>(rate);
 }
 
-int64_t InFrameFor(uint32_t rate, int64_t limit, float seconds) {
-  const float x = static_cast<float>(rate) * seconds;
-  if (std::isfinite(x) && static_cast<double>(limit) > static_cast<double>(x) && x >= 0)
-    return FramesFromSeconds(rate, seconds);
-  return 0;
+int64_t InFrameFor(uint32_t rate, int64_t limit, double seconds) {
+  return InFrameAt(limit, FramesFromSeconds(rate, seconds));
 }
 
-int64_t OutFrameFor(uint32_t rate, int64_t limit, float seconds) {
-  const float x = static_cast<float>(rate) * seconds;
-  if (std::isfinite(x) && static_cast<double>(limit) >= static_cast<double>(x) &&
-      x >= -9223372036854775808.0f)
-    return FramesFromSeconds(rate, seconds);
-  return limit;
+int64_t OutFrameFor(uint32_t rate, int64_t limit, double seconds) {
+  // not a time, or one before the frame range: no point of the file
+  if (!std::isfinite(seconds) || static_cast<double>(rate) * seconds < -9223372036854775808.0) return limit;
+  return OutFrameAt(limit, FramesFromSeconds(rate, seconds));
 }
 
 int64_t InFrameAt(int64_t limit, int64_t frame) { return frame >= 0 && frame < limit ? frame : 0; }
 
 int64_t OutFrameAt(int64_t limit, int64_t frame) { return frame <= limit ? frame : limit; }
+
+std::optional<TypedTime> TimeFromText(const std::string& text) {
+  // digits, then "s"
+  if (text.size() > 1 && text.back() == 's' && text.find_first_not_of("0123456789") == text.size() - 1)
+    return TypedTime{0, std::strtoll(text.c_str(), nullptr, 10), true};
+  char* end;
+  const double seconds = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || *end != '\0' || !std::isfinite(seconds)) return std::nullopt;
+  return TypedTime{seconds, 0, false};
+}
+
+Selection ArgumentSelection(const TypedTime& in, const TypedTime& out, uint64_t rate, uint64_t length,
+                            std::string* outside) {
+  const int64_t end = LengthAsFrame(length);
+  Selection sel{0, end};
+  if (in.frames)
+    sel.start = GivenFrame(in.frame, "START", 0, length, outside);
+  else if (in.seconds != 0)
+    sel.start = std::max<int64_t>(FramesFromSeconds(rate, in.seconds), 0);
+  if (out.frames)
+    sel.stop = GivenFrame(out.frame, "STOP", end, length, outside);
+  else if (out.seconds != 0)
+    sel.stop = FramesFromSeconds(rate, out.seconds);
+  return sel;
+}

@@ -1,6 +1,8 @@
-// The selection (start and stop frame) and every edit that moves it.
+// The selection (start and stop frame), every edit that moves it, and the times typed to set it.
 #pragma once
 #include <cstdint>
+#include <optional>
+#include <string>
 
 struct Selection {
   int64_t start = 0;
@@ -34,19 +36,38 @@ int64_t SubFrames(int64_t a, int64_t b);
 // A length in frames as a position, saturated to the frame range.
 int64_t LengthAsFrame(uint64_t length);
 
-// truncate((float)rate * seconds) toward zero, saturated to the frame range;
+// The whole frames in `seconds` at `rate`: rate × seconds truncated toward zero, after a
+// millionth of a frame away from zero, so that a time that is an exact frame (1.3 s at 48 kHz)
+// gives that frame, whatever binary floating point makes of it. Saturated to the frame range;
 // not-a-number gives 0.
-int64_t FramesFromSeconds(uint64_t rate, float seconds);
+int64_t FramesFromSeconds(uint64_t rate, double seconds);
 
 // frames / rate in single precision; the caller makes sure rate is not 0.
 float SecondsFromFrames(int64_t frames, uint64_t rate);
 
 // The frame a typed in-time or out-time selects. In-times at or past `limit`,
 // negative or not finite give 0; out-times past `limit` or not finite give `limit`.
-int64_t InFrameFor(uint32_t rate, int64_t limit, float seconds);
-int64_t OutFrameFor(uint32_t rate, int64_t limit, float seconds);
+int64_t InFrameFor(uint32_t rate, int64_t limit, double seconds);
+int64_t OutFrameFor(uint32_t rate, int64_t limit, double seconds);
 
 // The same for a typed frame: an in-frame outside [0, limit) gives 0, an
 // out-frame past `limit` gives `limit`.
 int64_t InFrameAt(int64_t limit, int64_t frame);
 int64_t OutFrameAt(int64_t limit, int64_t frame);
+
+// START or STOP as given on the command line: seconds, or a frame count as sox writes it.
+struct TypedTime {
+  double seconds = 0;  // 0: the beginning (START) or the end (STOP)
+  int64_t frame = 0;
+  bool frames = false;  // `frame` was given, not `seconds`
+};
+
+// Reads a whole word as a time: a finite number of seconds, or digits then "s" for frames
+// ("96038s"). Nothing for any other text.
+std::optional<TypedTime> TimeFromText(const std::string& text);
+
+// The selection START and STOP give for a file of `length` frames at `rate`: a start before 0
+// seconds gives 0, a stop in seconds stands as given. A frame count past the end counts as not
+// given, and gets a line in `*outside` (lines joined by newlines).
+Selection ArgumentSelection(const TypedTime& in, const TypedTime& out, uint64_t rate, uint64_t length,
+                            std::string* outside);

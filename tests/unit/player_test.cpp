@@ -1,10 +1,13 @@
-// The player's pure parts: the selection's arithmetic at its edges (tests/e2e/menu.test has each
+// The player's pure parts: the selection's arithmetic at its edges and the times typed (tests/e2e/menu.test has each
 // word's plain move), and the seam tools' step across the seam, nearest zero crossing going up
 // and picture.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <string>
+#include <tuple>
 #include <utility>
 
 #include "seam/seam.h"
@@ -18,7 +21,7 @@ using V = std::vector<float>;
 constexpr int64_t kMax = std::numeric_limits<int64_t>::max(), kMin = std::numeric_limits<int64_t>::min();
 constexpr auto kNone = std::nullopt;
 
-// Edits that reach the ends, typed times past them or no number, sums that saturate.
+// Edits that reach the ends, sums that saturate.
 TEST(Selection, EditsStopAtTheEnds) {  // on a file of 900 frames, with a nudge of 50
   using E = Edit;
   const struct { Edit edit; int64_t start, stop, wantStart, wantStop; } kRows[] = {
@@ -35,12 +38,33 @@ TEST(Selection, EditsStopAtTheEnds) {  // on a file of 900 frames, with a nudge 
   EXPECT_EQ(ApplyEdit(Edit::JumpAhead, {-kMax, kMax}, ~uint64_t{0}, 50).stop, kMax);
 }
 
-// Typed times (tests/e2e has them through the menu, "nan" too) that reach the ends: -2^63 frames
-// still fits.
+// Typed times: the whole frames in them, a time that is an exact frame giving that frame
+// (tests/e2e has them through the menu and the command line).
 TEST(Selection, TypedTimes) {
-  EXPECT_EQ(OutFrameFor(1, 900, -9223372036854775808.0f), kMin);
-  EXPECT_EQ(InFrameFor(100, 900, 9), 0);  // an in-time at the end is the start
-  EXPECT_EQ(FramesFromSeconds(44100, 1e30f), kMax);
+  const struct { uint64_t rate; double seconds; int64_t want; } kRows[] = {
+      {48000, 1.3, 62400}, {48000, -1.3, -62400}, {3, 0.5, 1}, {3, -0.5, -1},  // toward zero
+      {1, 1 - 0.5e-6, 1}, {1, 1 - 2e-6, 0}, {44100, 1e30, kMax}, {1, -1e30, kMin}, {1, NAN, 0}};
+  for (const auto& r : kRows) EXPECT_EQ(FramesFromSeconds(r.rate, r.seconds), r.want) << r.seconds;
+  for (int64_t rate : {8000, 11025, 44100, 48000})  // n / 100 s as typed is rate × n / 100 frames, exactly
+    for (int n = 1; n <= 999; ++n) EXPECT_EQ(FramesFromSeconds(rate, n / 100.0), rate * n / 100) << n << " at " << rate;
+  const struct { double seconds; int64_t in, out; } kPoints[] = {  // on 900 frames at 100 Hz
+      {9, 0, 900}, {8.99, 899, 899}, {-1.3, 0, -130}, {NAN, 0, 900}, {-1e30, 0, 900}};
+  for (const auto& p : kPoints)
+    EXPECT_EQ(std::pair(InFrameFor(100, 900, p.seconds), OutFrameFor(100, 900, p.seconds)), std::pair(p.in, p.out));
+  EXPECT_EQ(OutFrameFor(1, 900, -9223372036854775808.0), kMin);  // -2^63 frames still fits
+}
+
+// START and STOP: seconds, or frames as sox writes them; a frame count past the end counts as not given.
+TEST(Selection, TimesOnTheCommandLine) {
+  for (const char* bad : {"8x", "1.5s", "-5s", "s", "", "nan", "inf"}) EXPECT_FALSE(TimeFromText(bad)) << bad;
+  const struct { const char *in, *out; int64_t start, stop; bool outside; } kRows[] = {  // on 900 frames at 100 Hz
+      {"0", "0", 0, 900, 0}, {"900s", "900s", 900, 900, 0}, {"901s", "0s", 0, 0, 1}, {"0", "901s", 0, 900, 1},
+      {"-1.5", "-1.5", 0, -150, 0}, {"20", "96s", 2000, 96, 0}};
+  for (const auto& r : kRows) {
+    std::string outside;
+    const Selection got = ArgumentSelection(*TimeFromText(r.in), *TimeFromText(r.out), 100, 900, &outside);
+    EXPECT_EQ(std::tuple(got.start, got.stop, !outside.empty()), std::tuple(r.start, r.stop, r.outside)) << r.in;
+  }
 }
 
 // A ramp rising 0.01 a frame, the start `jump` above where the ramp would go on.

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "wave/other_format.h"
 #include "wave/sample_decode.h"
 #include "wave/sample_format.h"
 #include "wave/wave_header.h"
@@ -82,6 +83,16 @@ TEST(WaveHeader, WhereTheDataIsAndHowLong) {
     EXPECT_EQ(std::vector<uint64_t>({a.dataOffset, a.lengthFrames, a.bytesPerSample, a.formatCode}),
               std::vector<uint64_t>({r.offset, r.frames, r.bytes, r.code})) << r.what;
   }
+}
+
+// A file in another audio format, told by its first bytes.
+TEST(OtherFormat, FirstBytes) {
+  const std::pair<std::string, const char*> kRows[] = {
+      {"ID3", "MP3"}, {"\xFF\xFB", "MP3"}, {"fLaC", "FLAC"}, {"OggS", "Ogg"},
+      {"FORM1234AIFF", "AIFF"}, {"FORM1234AIFC", "AIFF"}, {"FORM1234WAVE", nullptr}, {"RIFF1234WAVE", nullptr},
+      {"\xFF\xF1", nullptr}, {"\xFF\xEB", nullptr}, {"\xFF\x7B", nullptr}, {"\xFE\xFB", nullptr}, {"\xFF", nullptr}};
+  for (const auto& [bytes, format] : kRows) EXPECT_STREQ(OtherAudioFormat(Text(bytes).data(), bytes.size()), format) << bytes;
+  EXPECT_EQ(OtherAudioFormat(Text("FORM1234AIFF").data(), 11), nullptr);  // not a byte past those read
 }
 
 // What the program plays bit for bit is in tests/e2e/encodings.test; here, encodings of one width

@@ -120,3 +120,29 @@ void SnapToCrossings(Session* session, Source* source) {
   }
   if (!startMoved || !stopMoved) SayIfStillClicks(look);
 }
+
+void SnapKeepingLength(Session* session, Source* source) {
+  Look look;
+  if (!Prepare(session->selection, source, 1, &look)) return;
+  const int64_t reach = session->nudgeFrames;
+  const int64_t length = LengthAsFrame(source->played.lengthFrames);
+  const FrameReader read = [&look](int64_t first, int64_t count) { return ReadDecoded(look, first, count); };
+  const auto start = FindUpwardCrossing(look.start, reach, length, read);
+  Selection& sel = session->selection;
+  const int64_t shift = start ? *start - look.start : 0;
+  if (!start) {
+    std::printf("Start left alone: no zero crossing going up within %" PRId64 " frames.\n", reach);
+  } else if (AddFrames(look.end, shift) > length) {
+    std::puts("Start left alone: the stop would go past the end of the file with it.");
+  } else {
+    SayMoved("Start", look.start, *start, source->played.sampleRate);
+    if (shift != 0) std::printf("Stop moved by %+" PRId64 " frames with it: the length stays.\n", shift);
+    sel = {*start, AddFrames(sel.stop, shift)};
+    look.start = *start;
+    look.end = AddFrames(look.end, shift);
+  }
+  // the seam as it now stands
+  ChannelSamples before, after;
+  ReadSeam(look, &before, &after);
+  std::fputs(SeamVerdictText(before, after).c_str(), stdout);
+}

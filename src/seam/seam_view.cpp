@@ -139,8 +139,15 @@ std::string SeamViewText(const ChannelSamples& before, const ChannelSamples& aft
     out += '\n';
     AppendStrip(strips[c], utf8, height, &out);
   }
+  return out + SeamVerdictText(before, after);
+}
+
+std::string SeamVerdictText(const ChannelSamples& before, const ChannelSamples& after) {
+  const size_t channels = std::min(before.size(), after.size());
+  std::string out;
   for (size_t c = 0; c < channels; ++c) {
     const SeamMeasure m = MeasureSeam(before[c], after[c]);
+    char line[160];
     std::snprintf(line, sizeof line, ": seam step = %.3f, typical step = %.3f, %s\n",
                   static_cast<double>(m.step), static_cast<double>(m.typical),
                   m.click ? "likely to click" : "smooth");

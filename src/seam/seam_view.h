@@ -18,3 +18,6 @@ constexpr int kSeamSpan = 256;
 // height: the largest magnitude drawn, but no less than 0.05 so that hiss is
 // not drawn as a wave.
 std::string SeamViewText(const ChannelSamples& before, const ChannelSamples& after, bool utf8);
+
+// The verdict lines alone, one per channel, as SeamViewText ends.
+std::string SeamVerdictText(const ChannelSamples& before, const ChannelSamples& after);

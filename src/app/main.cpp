@@ -18,9 +18,12 @@
 
 namespace {
 
+// A loop count: a whole number, 0 or more, saturating; -1 for anything else.
 int LoopsArg(const char* text) {
-  const long long n = std::strtoll(text, nullptr, 10);
-  return n > INT_MAX ? INT_MAX : n < INT_MIN ? INT_MIN : static_cast<int>(n);
+  char* end;
+  const long long n = std::strtoll(text, &end, 10);
+  if (end == text || *end != '\0' || n < 0) return -1;
+  return n > INT_MAX ? INT_MAX : static_cast<int>(n);
 }
 
 // Reads a file name at the prompt; false for "x" or the end of input.
@@ -118,9 +121,10 @@ std::optional<int> ReadPositionals(char** arg, int n, PlayArgs* args) {
     std::fprintf(stderr, "%s '%s' is not a time: seconds, or frames as 96038s\n", name, arg[i]);
     if (args->endsByItself) return 1;
   }
-  // the loop count is read only when it is the last argument
   if (n == 6) args->loopCount = LoopsArg(arg[6]);
-  return std::nullopt;
+  if (args->loopCount >= 0) return std::nullopt;
+  std::fprintf(stderr, "LOOPS '%s' is not a number of loops: a whole number, 0 or more\n", arg[6]);
+  return 1;
 }
 
 // A program started with a standard stream closed would hand that descriptor

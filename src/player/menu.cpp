@@ -84,7 +84,10 @@ void AnswerPrompt(Run& r, const std::string& word) {
     if (used > 0 && prompt == Prompt::Out)
       s.selection.stop = frames ? OutFrameAt(limit, frame) : OutFrameFor(Rate(r), limit, seconds);
   } else if (prompt == Prompt::Loops) {
-    used = ParseInt(word, &s.loopCount);
+    int loops = 0;
+    used = ParseInt(word, &loops);
+    if (used > 0 && loops < 0) std::printf("The number of loops cannot be below 0: it stays %i.\n", s.loopCount);
+    if (used > 0 && loops >= 0) s.loopCount = loops;
   } else {
     int64_t amount = 0;
     used = ParseInt64(word, &amount);
@@ -126,10 +129,25 @@ void PrintMoved(const Selection& was, const Selection& now) {
   if (now.stop != was.stop) PrintPoint("stop ", now.stop);
 }
 
+template <void (*snap)(Session*, Source*)>
 Do Snap(Run& r) {
   const Selection was = r.session.selection;
-  SnapToCrossings(&r.session, &r.source);
+  snap(&r.session, &r.source);
   PrintMoved(was, r.session.selection);
+  return Do::Stay;
+}
+
+// Takes back the last change to the selection.
+Do Undo(Run& r) {
+  std::vector<Selection>& changes = r.session.changes;
+  if (changes.empty()) {
+    std::puts("There is no change to take back: this is the selection the run began with.");
+    return Do::Stay;
+  }
+  r.session.selection = changes.back();
+  changes.pop_back();
+  PrintPoint("start", r.session.selection.start);
+  PrintPoint("stop ", r.session.selection.stop);
   return Do::Stay;
 }
 
@@ -192,8 +210,10 @@ const struct Word {
     {"nn", SetNudge, nullptr},
     {"f", ToggleFollow, "\t'f' to toggle follow mode"},
     {"v", View, "\t'v' to view the loop's seam"},
-    {"z", Snap, "\t'z' to snap start and stop to zero crossings"},
+    {"z", Snap<SnapToCrossings>, "\t'z' to snap start and stop to zero crossings"},
+    {"zl", Snap<SnapKeepingLength>, "\t'zl' to snap the start to a zero crossing, the stop with it"},
     {"e", Exactly, "\t'e' to show the selection exactly, in frames"},
+    {"u", Undo, "\t'u' to take back the last change to the selection"},
 };
 
 // The added words' lines; with `following`, follow mode's line says whether it is on.
@@ -211,13 +231,23 @@ void PrintMoreCommands(bool following) {
   PrintWords(&following);
 }
 
+// A word that moved a point is a change `u` can take back.
+void NoteChange(Run& r, const Selection& was) {
+  const Selection& now = r.session.selection;
+  if (now.start != was.start || now.stop != was.stop) r.session.changes.push_back(was);
+}
+
 Do ApplyWord(Run& r, const std::string& word) {
   for (const Word& w : kWords) {
     if (word != w.word) continue;
     // every word sees the file's length as it is now, when it changed
     Refresh(&r.source);
-    return w.apply(r);
+    const Selection was = r.session.selection;
+    const Do what = w.apply(r);
+    if (w.apply != Undo) NoteChange(r, was);
+    return what;
   }
+  std::printf("Unknown command: %s ('+' lists them all)\n", word.c_str());
   return Do::Stay;
 }
 
@@ -272,7 +302,9 @@ void TakeWords(Run* r) {
   std::string word;
   while (r->mode == Mode::Menu && TakeWord(r->console, &word)) {
     if (r->menu.prompt != Prompt::None) {
+      const Selection was = r->session.selection;
       AnswerPrompt(*r, word);
+      NoteChange(*r, was);
       Act(r, Do::Stay, false);
     } else {
       Act(r, ApplyWord(*r, word), false);

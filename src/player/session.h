@@ -1,12 +1,14 @@
-// What the user edits from the menu: the selection, the nudge amount, the loop
-// count, follow mode, and whether the run ends after the next pass.
+// What the user edits from the menu: the selection and its changes, the nudge
+// amount, the loop count, follow mode, and whether the run ends after the next pass.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "player/selection.h"
 
 struct Session {
   Selection selection;
+  std::vector<Selection> changes;  // the selections before each change, for "u"
   int64_t nudgeFrames = 12000;
   int loopCount = 1;
   bool follow = false;        // a save of the file plays the selection, and restarts a pass

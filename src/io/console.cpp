@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 #include "io/interrupt.h"
@@ -11,6 +12,8 @@
 namespace {
 
 constexpr const char* kSpace = " \t\n\v\f\r";
+
+bool IsSpace(char ch) { return ch != '\0' && std::strchr(kSpace, ch) != nullptr; }
 
 long long Saturated(const char* text, char** end, int base) {
   errno = 0;
@@ -32,21 +35,30 @@ void ReadInput(Console* c) {
   if (n <= 0) c->ended = true;
 }
 
-bool TakeWord(Console* c, std::string* word) {
+bool TakeWord(Console* c, std::string* word, bool* emptyLine) {
   if (!c->pending.empty()) {
     word->swap(c->pending);
     c->pending.clear();
-    return true;
+    return c->lineHasWord = true;
   }
-  const size_t start = c->buffered.find_first_not_of(kSpace);
-  const size_t end = start == std::string::npos ? start : c->buffered.find_first_of(kSpace, start);
-  if (start == std::string::npos || (end == std::string::npos && !c->ended)) {
-    c->buffered.erase(0, start);  // only spaces before it, or nothing at all
-    return false;
+  size_t start = 0;
+  for (; start < c->buffered.size() && IsSpace(c->buffered[start]); ++start) {
+    if (c->buffered[start] != '\n') continue;
+    if (emptyLine && !c->lineHasWord) {
+      c->buffered.erase(0, start + 1);
+      word->clear();
+      return *emptyLine = true;
+    }
+    c->lineHasWord = false;
   }
-  word->assign(c->buffered, start, end - start);
-  c->buffered.erase(0, end);
-  return true;
+  const size_t end = c->buffered.find_first_of(kSpace, start);
+  c->buffered.erase(0, start);  // only spaces before it, or nothing at all
+  if (c->buffered.empty() || (end == std::string::npos && !c->ended)) return false;
+  const size_t length = end == std::string::npos ? end : end - start;
+  word->assign(c->buffered, 0, length);
+  c->buffered.erase(0, length);
+  if (emptyLine) *emptyLine = false;
+  return c->lineHasWord = true;
 }
 
 bool InputDone(const Console& c) {

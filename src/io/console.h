@@ -9,17 +9,19 @@
 
 // Standard input, for the whole run: the file prompt's and the menu's.
 struct Console {
-  std::string buffered;  // read but not yet used
-  bool ended = false;    // no more input will come
-  std::string pending;   // what a number did not use: the next word
+  std::string buffered;      // read but not yet used
+  bool ended = false;        // no more input will come
+  std::string pending;       // what a number did not use: the next word
+  bool lineHasWord = false;  // a word was taken since the last line end
 };
 
 // Reads what standard input holds now; it was found readable, so this does not wait.
 void ReadInput(Console* console);
 
 // The next whole word, if there is one; a word still being typed is whole
-// only once the input has ended.
-bool TakeWord(Console* console, std::string* word);
+// only once the input has ended. With `emptyLine`, a line ended with no word
+// on it (Enter alone) is taken too, as an empty word with `*emptyLine` set.
+bool TakeWord(Console* console, std::string* word, bool* emptyLine = nullptr);
 
 // Whether the input has ended with no word left.
 bool InputDone(const Console& console);

@@ -80,3 +80,21 @@ ChannelSamples DecodeFrames(SampleEncoding encoding, uint32_t channels, const un
   }
   return out;
 }
+
+void MeasureLevel(SampleEncoding encoding, const unsigned char* bytes, size_t count, Level* level) {
+  // full scale: the largest positive value, which an integer's most negative one passes
+  static const unsigned char kMost[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F};
+  const size_t width = SampleBytes(encoding);
+  const bool floating = encoding == SampleEncoding::Float32 || encoding == SampleEncoding::Float64;
+  const bool companded = encoding == SampleEncoding::ALaw || encoding == SampleEncoding::MuLaw;
+  const unsigned char top[] = {static_cast<unsigned char>(encoding == SampleEncoding::ALaw ? 0xAA : 0x80)};
+  const float full = floating ? 1.0f
+                     : companded ? DecodeSample(encoding, top)
+                     : encoding == SampleEncoding::U8 ? 127.0f / 128.0f
+                                                      : DecodeSample(encoding, kMost + 8 - width);
+  for (size_t i = 0; i < count; ++i, bytes += width) {
+    const float v = std::fabs(DecodeSample(encoding, bytes));
+    level->peak = std::max(level->peak, v);
+    if (v >= full) ++level->fullScale;
+  }
+}

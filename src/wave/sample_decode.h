@@ -18,3 +18,13 @@ float DecodeSample(SampleEncoding encoding, const unsigned char* bytes);
 // `frames` frames of `channels` interleaved samples at `bytes`, one vector per channel.
 ChannelSamples DecodeFrames(SampleEncoding encoding, uint32_t channels, const unsigned char* bytes,
                             size_t frames);
+
+// How loud some samples are: the largest magnitude, and how many were at full
+// scale (the largest value the encoding holds, either way).
+struct Level {
+  float peak = 0.0f;
+  uint64_t fullScale = 0;
+};
+
+// Adds `count` samples at `bytes` to `level`.
+void MeasureLevel(SampleEncoding encoding, const unsigned char* bytes, size_t count, Level* level);

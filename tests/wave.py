@@ -5,6 +5,7 @@
 #   wave.py NAME.wav [KEY=VALUE...]
 #
 #   wave.py --renders RAW TAG...  checks that RAW holds only whole frames of the renders tagged so
+#   wave.py --runs RAW            prints each run of frames in a row in RAW: its tag, first and last count
 #
 # 16-bit stereo at 8000 Hz with no frames unless said. Keys: channels, bits, format (3 float,
 # 6 A-law, 7 mu-law), rate, align (the block align; the sample container follows from it),
@@ -25,9 +26,17 @@ def chunk(name, body):
     return name + le(len(body), 4) + body + b"\0" * (len(body) % 2)
 
 
-if sys.argv[1] == "--renders":
+if sys.argv[1] in ("--renders", "--runs"):
     played = array.array("h", open(sys.argv[2], "rb").read())
-    sys.exit(f"{sys.argv[2]}: frames of no render" if set(played[1::2]) - set(map(int, sys.argv[3:])) else 0)
+    if sys.argv[1] == "--renders":
+        sys.exit(f"{sys.argv[2]}: frames of no render" if set(played[1::2]) - set(map(int, sys.argv[3:])) else 0)
+    runs = []
+    for count, tag in zip(played[0::2], played[1::2]):
+        if runs and runs[-1][0] == tag and runs[-1][2] + 1 == count:
+            runs[-1][2] = count
+        else:
+            runs.append([tag, count, count])
+    sys.exit(print("\n".join(f"{tag} {first} {last}" for tag, first, last in runs)))
 name, k = sys.argv[1], dict(channels=2, bits=16, format=1, rate=8000, frames=0, seed=1, triangle=0, size=-1, ds64=-1,
                             before=0, list=0, cut=-1)
 for word in sys.argv[2:]:

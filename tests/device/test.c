@@ -1,6 +1,7 @@
 // A playback device for the tests, an ALSA ioplug: test:'OPTION,...' (test.conf names it), e.g.
 // test:'rec=out.raw,pace,xrun=4000,hang=drain@2:3000,fail=write:5'. Options:
-//   rec=PATH           records every byte written into PATH (emptied at open)
+//   rec=PATH           records every byte written into PATH (emptied at open), but for what a drop
+//                      keeps from being played
 //   pace               the pointer follows CLOCK_MONOTONIC at the rate from the start, and the device
 //                      underruns when it passes the written audio; unpaced, a write plays at once
 //   tail=MS            the drain ends MS ms after the last frame left the pointer (a latency the
@@ -114,7 +115,11 @@ static int Start(snd_pcm_ioplug_t* io) {
 
 static int Stop(snd_pcm_ioplug_t* io) {
   Dev* d = io->private_data;
-  d->t0 = 0;
+  snd_pcm_uframes_t played = Played(d);
+  // what was written and not yet played is never heard: the recording loses it too
+  off_t end = d->rec >= 0 ? lseek(d->rec, 0, SEEK_END) - snd_pcm_frames_to_bytes(io->pcm, d->written - played) : 0;
+  if (d->rec >= 0 && ftruncate(d->rec, end) == 0) lseek(d->rec, end, SEEK_SET);
+  d->done += played, d->written = d->t0 = 0;
   return Told(Trap(d, DROP));
 }
 

@@ -35,6 +35,7 @@ void MoreHelp() {
   std::puts(
       "\nOptions, before the device:\n"
       "\t'-f' or '--follow' to start with follow mode on\n"
+      "\t'-a' or '--audition' to start with audition mode on\n"
       "\t'-L' or '--list-devices' to list the playback devices\n"
       "\t'-h' or '--help' to show this help\n"
       "\t'--version' to show the version\n"
@@ -46,7 +47,7 @@ void MoreHelp() {
 }
 
 void Usage() {
-  std::puts("Usage: zuvaroza [-f|--follow] [DEVICE|d] [FILE [START [STOP [COMMAND [LOOPS]]]]]\n"
+  std::puts("Usage: zuvaroza [-f|--follow] [-a|--audition] [DEVICE|d] [FILE [START [STOP [COMMAND [LOOPS]]]]]\n"
             "       zuvaroza -L|--list-devices | -h|--help | --version");
 }
 

@@ -75,6 +75,8 @@ std::optional<int> ReadOptions(int argc, char** argv, PlayArgs* args, int* first
     }
     if (arg == "-f" || arg == "--follow") {
       args->follow = true;
+    } else if (arg == "-a" || arg == "--audition") {
+      args->audition = true;
     } else if (arg == "-h" || arg == "--help") {
       Help();
       MoreHelp();

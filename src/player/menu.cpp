@@ -11,6 +11,8 @@ namespace {
 
 using Prompt = MenuState::Prompt;
 
+const char kAuditionOn[] = "Audition mode is on: a pass loops until Enter, and words act while it plays.";
+
 const char kMoreCommands[] =
     "\nAdditional Commands:\n"
     "\t'j' to jump time selection ahead\n"
@@ -48,6 +50,27 @@ Do MayPlay(const Run& r) {
   return sel.start == sel.stop ? Do::Stay : Do::Play;
 }
 
+// While an audition plays, an edit that leaves nothing to play is refused,
+// and the loop plays on as it was.
+bool Refused(const Run& r, const Selection& now) {
+  const char* nothing = Auditioning(r) ? NothingBetween(now) : nullptr;
+  if (nothing) std::puts(nothing);
+  return nothing != nullptr;
+}
+
+// A point of the selection exactly, as sox takes it; in audition in seconds too.
+void PrintPoint(const Run& r, const char* name, int64_t frame) {
+  std::printf("%s = %" PRId64 "s", name, frame);
+  if (Auditioning(r)) std::printf(" = %.3f sec", static_cast<double>(SecondsFromFrames(frame, Rate(r))));
+  std::putchar('\n');
+}
+
+// Where the points an edit moved stand now, exactly.
+void PrintMoved(const Run& r, const Selection& was, const Selection& now) {
+  if (now.start != was.start) PrintPoint(r, "start", now.start);
+  if (now.stop != was.stop) PrintPoint(r, "stop ", now.stop);
+}
+
 Do Prompted(Run& r, const char* line, Prompt prompt) {
   std::puts(line);
   r.menu.prompt = prompt;
@@ -79,10 +102,13 @@ void AnswerPrompt(Run& r, const std::string& word) {
     int64_t frame = 0;
     bool frames = false;
     used = ParseTime(word, &seconds, &frame, &frames);
-    if (used > 0 && prompt == Prompt::In)
-      s.selection.start = frames ? InFrameAt(limit, frame) : InFrameFor(Rate(r), limit, seconds);
-    if (used > 0 && prompt == Prompt::Out)
-      s.selection.stop = frames ? OutFrameAt(limit, frame) : OutFrameFor(Rate(r), limit, seconds);
+    Selection now = s.selection;
+    if (prompt == Prompt::In) now.start = frames ? InFrameAt(limit, frame) : InFrameFor(Rate(r), limit, seconds);
+    if (prompt == Prompt::Out) now.stop = frames ? OutFrameAt(limit, frame) : OutFrameFor(Rate(r), limit, seconds);
+    if (used > 0 && !Refused(r, now)) {
+      if (Auditioning(r)) PrintMoved(r, s.selection, now);
+      s.selection = now;
+    }
   } else if (prompt == Prompt::Loops) {
     int loops = 0;
     used = ParseInt(word, &loops);
@@ -96,13 +122,11 @@ void AnswerPrompt(Run& r, const std::string& word) {
   r.console->pending = word.substr(used);
 }
 
-// A point of the selection exactly, as sox takes it.
-void PrintPoint(const char* name, int64_t frame) { std::printf("%s = %" PRId64 "s\n", name, frame); }
 
 Do Exactly(Run& r) {
   const Selection& sel = r.session.selection;
-  PrintPoint("start", sel.start);
-  PrintPoint("stop ", sel.stop);
+  PrintPoint(r, "start", sel.start);
+  PrintPoint(r, "stop ", sel.stop);
   const int64_t length = SubFrames(sel.stop, sel.start);
   std::printf("length = %" PRId64 "s = %.3f sec\n", length, static_cast<double>(length) / Rate(r));
   return Do::Stay;
@@ -118,22 +142,32 @@ Do ToggleFollow(Run& r) {
   return Do::Stay;
 }
 
+Do ToggleAudition(Run& r) {
+  r.session.audition = !r.session.audition;
+  std::puts(r.session.audition ? kAuditionOn : "Audition mode is off.");
+  if (Auditioning(r)) r.pass.audition = false;  // the loop playing is the pass's last
+  return Do::Stay;
+}
+
+Do Compare(Run& r) {
+  if (Auditioning(r))
+    SwitchRender(&r);
+  else
+    std::puts("Nothing plays: 'ab' switches renders while an audition plays.");
+  return Do::Stay;
+}
+
 Do View(Run& r) {
   ViewSeam(r.session, &r.source);
   return Do::Stay;
 }
 
-// Where the points an edit moved stand now, exactly.
-void PrintMoved(const Selection& was, const Selection& now) {
-  if (now.start != was.start) PrintPoint("start", now.start);
-  if (now.stop != was.stop) PrintPoint("stop ", now.stop);
-}
 
 template <void (*snap)(Session*, Source*)>
 Do Snap(Run& r) {
   const Selection was = r.session.selection;
   snap(&r.session, &r.source);
-  PrintMoved(was, r.session.selection);
+  PrintMoved(r, was, r.session.selection);
   return Do::Stay;
 }
 
@@ -144,10 +178,11 @@ Do Undo(Run& r) {
     std::puts("There is no change to take back: this is the selection the run began with.");
     return Do::Stay;
   }
+  if (Refused(r, changes.back())) return Do::Stay;
   r.session.selection = changes.back();
   changes.pop_back();
-  PrintPoint("start", r.session.selection.start);
-  PrintPoint("stop ", r.session.selection.stop);
+  PrintPoint(r, "start", r.session.selection.start);
+  PrintPoint(r, "stop ", r.session.selection.stop);
   return Do::Stay;
 }
 
@@ -156,8 +191,10 @@ template <Edit edit>
 Do EditWord(Run& r) {
   Selection& sel = r.session.selection;
   const Selection was = sel;
-  sel = ApplyEdit(edit, sel, r.source.latest.lengthFrames, r.session.nudgeFrames);
-  if (edit != Edit::WholeFile) PrintMoved(was, sel);
+  const Selection now = ApplyEdit(edit, sel, r.source.latest.lengthFrames, r.session.nudgeFrames);
+  if (Refused(r, now)) return Do::Stay;
+  sel = now;
+  if (edit != Edit::WholeFile || Auditioning(r)) PrintMoved(r, was, sel);
   return Do::Stay;
 }
 
@@ -176,10 +213,10 @@ Do WholeAndEnd(Run& r) {
 }
 Do Exit(Run&) { return Do::End; }
 
-void PrintMoreCommands(bool following);
+void PrintMoreCommands(const Session& s);
 
 Do More(Run& r) {
-  PrintMoreCommands(r.session.follow);
+  PrintMoreCommands(r.session);
   return Do::Stay;
 }
 
@@ -214,21 +251,25 @@ const struct Word {
     {"zl", Snap<SnapKeepingLength>, "\t'zl' to snap the start to a zero crossing, the stop with it"},
     {"e", Exactly, "\t'e' to show the selection exactly, in frames"},
     {"u", Undo, "\t'u' to take back the last change to the selection"},
+    {"a", ToggleAudition, "\t'a' to toggle audition mode: a pass loops until Enter, words act while it plays"},
+    {"ab", Compare, "\t'ab' to switch between the current render and the one before, in audition"},
 };
 
-// The added words' lines; with `following`, follow mode's line says whether it is on.
+// The added words' lines; with `following`, follow mode's and audition mode's lines say whether they are on.
 void PrintWords(const bool* following) {
   for (const Word& w : kWords) {
     if (!w.more) continue;
     std::fputs(w.more, stdout);
-    if (following && w.apply == ToggleFollow) std::fputs(*following ? " (on)" : " (off)", stdout);
+    if (following && w.apply == ToggleFollow) std::fputs(following[0] ? " (on)" : " (off)", stdout);
+    if (following && w.apply == ToggleAudition) std::fputs(following[1] ? " (on)" : " (off)", stdout);
     std::putchar('\n');
   }
 }
 
-void PrintMoreCommands(bool following) {
+void PrintMoreCommands(const Session& s) {
   std::fputs(kMoreCommands, stdout);
-  PrintWords(&following);
+  const bool on[] = {s.follow, s.audition};
+  PrintWords(on);
 }
 
 // A word that moved a point is a change `u` can take back.
@@ -289,6 +330,7 @@ void End(Run* r) {
 
 void EnterMenu(Run* r) {
   r->mode = Mode::Menu;
+  r->statusOpen = false;
   r->menu.prompt = Prompt::None;
   if (!r->menu.firstTurn) return ShowMenu(r);
   r->menu.firstTurn = false;
@@ -300,18 +342,24 @@ void EnterMenu(Run* r) {
 
 void TakeWords(Run* r) {
   std::string word;
-  while (r->mode == Mode::Menu && TakeWord(r->console, &word)) {
-    if (r->menu.prompt != Prompt::None) {
+  bool empty = false;
+  for (bool audition; (audition = Auditioning(*r)) || r->mode == Mode::Menu;) {
+    if (!TakeWord(r->console, &word, audition ? &empty : nullptr)) break;
+    if (r->statusOpen) std::putchar('\n');
+    r->statusOpen = false;
+    if (audition && empty) {
+      PassOnStop(r);  // Enter alone stops an audition
+    } else if (r->menu.prompt != Prompt::None) {
       const Selection was = r->session.selection;
       AnswerPrompt(*r, word);
       NoteChange(*r, was);
-      Act(r, Do::Stay, false);
-    } else {
-      Act(r, ApplyWord(*r, word), false);
+      if (!audition) Act(r, Do::Stay, false);
+    } else if (const Do what = ApplyWord(*r, word); !audition || what == Do::End) {
+      Act(r, what, false);  // while an audition plays, words that play have nothing to start
     }
   }
   // the end of input ends the run as "x" does, rather than repeating the last word
-  if (r->mode == Mode::Menu && InputDone(*r->console)) End(r);
+  if ((r->mode == Mode::Menu || Auditioning(*r)) && InputDone(*r->console)) End(r);
 }
 
 void MenuOnWatch(Run* r) {
@@ -334,4 +382,9 @@ void PrintAddedWords() { PrintWords(nullptr); }
 
 bool IsMenuWord(const std::string& word) {
   return std::any_of(std::begin(kWords), std::end(kWords), [&](const Word& w) { return word == w.word; });
+}
+
+void StartAudition(Run* r) {
+  r->session.audition = true;
+  std::puts(kAuditionOn);
 }

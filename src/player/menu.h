@@ -8,8 +8,9 @@
 // meanwhile in follow mode, or the menu shown.
 void EnterMenu(Run* run);
 
-// Applies the words standard input holds while the menu takes them; the end
-// of input ends the run as "x" does.
+// Applies the words standard input holds while the menu takes them, or an
+// audition plays (where Enter alone stops it); the end of input ends the run
+// as "x" does.
 void TakeWords(Run* run);
 
 // In follow mode a save plays the selection as "p" does; at a number prompt
@@ -18,6 +19,9 @@ void MenuOnWatch(Run* run);
 
 // Turns follow mode on, or says why it cannot be.
 void FollowSaves(Run* run);
+
+// Turns audition mode on, and says so.
+void StartAudition(Run* run);
 
 // Whether `word` is one of the menu's words.
 bool IsMenuWord(const std::string& word);

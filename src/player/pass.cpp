@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "audio/feed.h"
 #include "io/interrupt.h"
@@ -76,17 +77,33 @@ bool Opened(Run* r, const Answer& a) {
 }
 
 // Reads up to `want` frames at the pass's position into the device's buffer,
-// converting where the device needs it; the frames read.
-uint64_t ReadInto(Run* r, uint64_t want) {
+// converting where the device needs it: from the file, or in audition's A/B
+// from the render before the last save. The frames read, and where they are
+// as the file holds them.
+uint64_t ReadInto(Run* r, uint64_t want, const unsigned char** frames) {
   const Source& s = r->source;
   const StreamAttributes& a = s.latest;
   const SampleEncoding device = r->device.granted.encoding;
   const bool convert = NeedsConverting(a.channels, s.encoding, device);
   unsigned char* out = WriteBuffer(&r->device);
   unsigned char* in = convert ? r->fileFrames.data() : out;
-  const uint64_t got = ReadFrames(s.file.Get(), a, static_cast<uint64_t>(r->pass.pos), want, in);
+  uint64_t got = want;
+  if (r->pass.other)
+    std::memcpy(in, OtherFrames(r->renders, r->pass.pos, FrameBytes(a)), want * FrameBytes(a));
+  else
+    got = ReadFrames(s.file.Get(), a, static_cast<uint64_t>(r->pass.pos), want, in);
   if (convert) ToDevice(got, a.channels, a.bytesPerSample, s.encoding, device, in, out);
+  *frames = in;
   return got;
+}
+
+// The file as taken now is another render than the one kept as it played: that one is the other now.
+void TakeRender(Run* r) {
+  Renders& kept = r->renders;
+  Render& now = kept.render[kept.current];
+  if (SameFile(now.mark, r->source.mark)) return;
+  if (now.filled > 0) return NewRender(&kept, r->source.mark);
+  now.mark = r->source.mark;
 }
 
 
@@ -104,6 +121,7 @@ void SetUp(Run* r, Found found) {
   if (!outside.empty() && args.endsByItself) return EndRun(r, Failure{1, outside, true});
   if (!outside.empty()) std::fprintf(stderr, "%s\n", outside.c_str());
   if (r->args.follow) FollowSaves(r);
+  if (r->args.audition) StartAudition(r);
   r->pass.step = Step::Open;
   OpenDevice(&r->device, RequestFor(*r));
   r->awaited = true;
@@ -141,6 +159,7 @@ void Took(Run* r, Found found) {
       return StartPass(r, true);
     }
     if (auto failure = Take(&s, s.latest.lengthFrames, "\n")) return EndRun(r, failure);
+    TakeRender(r);
     p.step = Step::Feed;
     return Advance(r);
   }
@@ -155,6 +174,7 @@ void Took(Run* r, Found found) {
       if (p.bySave) std::puts("The file was saved: playing the selection from its start.");
       break;
   }
+  if (p.afterLook != Step::Setup) TakeRender(r);
   p.step = p.afterLook;
   Advance(r);
 }
@@ -198,7 +218,7 @@ void LoopStep(Run* r) {
   Pass& p = r->pass;
   const Session& session = r->session;
   const Selection& sel = session.selection;
-  if (p.loop >= session.loopCount) {
+  if (!p.audition && p.loop >= session.loopCount) {
     p.step = Step::Tail;
     return Advance(r);
   }
@@ -216,30 +236,76 @@ void LoopStep(Run* r) {
     p.step = Step::Tail;
     return Advance(r);
   }
-  if (session.loopCount != 1) std::printf("\nLoops remaining: %i\n", session.loopCount - p.loop - 1);
-  p.pos = std::max<int64_t>(sel.start, 0);
+  // the selection as it is when the loop begins: an edit made while it plays is heard from the next
+  p.lastSel = p.loopSel;
+  p.loopSel = sel;
+  p.pos = p.from = std::max<int64_t>(sel.start, 0);
+  if (p.other && !OtherHolds(r->renders, p.pos, LoopEnd(sel, r->source))) {
+    std::puts("The previous render was not kept for this selection: the current one plays.");
+    p.other = false;
+  }
+  // a loop of the frames measured last is as loud: its level is not measured again
+  const FileMark& mark = p.other ? r->renders.render[1 - r->renders.current].mark : r->source.mark;
+  p.measure = !(p.lastSel.start == sel.start && p.lastSel.stop == sel.stop && SameFile(mark, p.lastMark));
+  p.lastMark = mark;
+  if (p.measure) p.level = Level();
+  if (!p.audition && session.loopCount != 1)
+    std::printf("\nLoops remaining: %i\n", session.loopCount - p.loop - 1);
   p.step = Step::Feed;
   Advance(r);
 }
 
+// An audition's loop ends with a line that says how loud it was.
+void SayLoop(Run* r, int64_t end) {
+  Pass& p = r->pass;
+  if (!p.measure) p.level = p.lastLevel;
+  p.lastLevel = p.level;
+  std::fputs(StatusLine(p.loop + 1, p.loopSel.start, end, r->source.latest.sampleRate, p.level, p.other).c_str(),
+             stdout);
+  r->statusOpen = true;
+}
+
 void FeedStep(Run* r) {
   Pass& p = r->pass;
-  const int64_t end = LoopEnd(r->session.selection, r->source);
+  Source& s = r->source;
+  const int64_t end = LoopEnd(p.loopSel, s);
   if (p.pos >= end) {
-    if (p.pos == end) PrintClock(end, r->source.latest.sampleRate);  // where the loop ended
+    // where the loop ended
+    if (p.pos == end && p.audition) SayLoop(r, end);
+    if (p.pos == end && !p.audition) PrintClock(end, s.latest.sampleRate);
     ++p.loop;
     p.step = Step::Loop;
     return Advance(r);
   }
   const uint64_t want = std::min({p.batch, static_cast<uint64_t>(end - p.pos), WriteCapacity(r->device)});
-  p.got = ReadInto(r, want);
-  if (ChangedUnder(&r->source, p.got, want)) {
+  const unsigned char* frames;
+  p.got = ReadInto(r, want, &frames);
+  if (!p.other && ChangedUnder(&s, p.got, want)) {
     // nothing read through a stale layout is played: the file is looked at again first
     p.step = Step::Flux;
     return Advance(r);
   }
+  if (p.audition && !p.other) KeepFrames(&r->renders, p.loopSel, s.mark, p.pos, frames, p.got, FrameBytes(s.latest));
+  if (p.audition && p.measure) MeasureLevel(s.encoding, frames, p.got * s.latest.channels, &p.level);
   AskFor(r, Call::Write, p.got);
   p.step = Step::Write;
+}
+
+
+// Audition's A/B: the feed goes back to the frame heard now, `queued` frames
+// before the next one to read, in this loop or the last.
+void GoBack(Run* r, int64_t queued) {
+  Pass& p = r->pass;
+  if (queued <= p.pos - p.from) {
+    p.pos -= queued;
+  } else {
+    const int64_t back = queued - (p.pos - p.from);
+    p.loopSel = p.lastSel;
+    p.pos = std::max(LoopEnd(p.loopSel, r->source) - back, std::max<int64_t>(p.loopSel.start, 0));
+    --p.loop;
+  }
+  p.from = p.pos;
+  p.measure = false;  // a loop played in two parts is not measured whole
 }
 
 }  // namespace
@@ -267,6 +333,7 @@ void StartPass(Run* r, bool bySave, bool scripted) {
   r->mode = Mode::Pass;
   p.toMenu = toMenu;
   p.scripted = scripted;
+  p.audition = toMenu && r->session.audition;
   p.giveUp = !toMenu;
   p.bySave = bySave;
   p.batch = r->device.granted.periodFrames;
@@ -302,7 +369,8 @@ void Advance(Run* r) {
     case Step::Setup:
     case Step::Open:
     case Step::Write:
-    case Step::Drain: return;  // an answer moves them on
+    case Step::Drain:
+    case Step::Switch: return;  // an answer moves them on
   }
 }
 
@@ -331,6 +399,10 @@ void PassOnAnswer(Run* r, const Answer& a) {
       return AskFor(r, Call::Prepare);
     case Call::Prepare:
       if (a.result < 0) return DeviceTrouble(r, static_cast<int>(a.result));
+      if (p.step == Step::Switch) {
+        p.step = Step::Feed;
+        return Advance(r);
+      }
       PrintSelection(session.selection.start, LoopEnd(session.selection, r->source), r->source.latest.sampleRate);
       p.nothing = p.scripted && session.endAfterPass && PlaysNothing(session, r->source);
       p.step = Step::Loop;
@@ -338,8 +410,9 @@ void PassOnAnswer(Run* r, const Answer& a) {
     case Call::Write:
       if (a.result < 0) return DeviceTrouble(r, static_cast<int>(a.result));
       p.played = true;
-      PrintClock(p.pos, r->source.latest.sampleRate);
+      if (!p.audition) PrintClock(p.pos, r->source.latest.sampleRate);
       p.pos += a.result;
+      if (p.step == Step::Switch) return AskFor(r, Call::Queued);  // cut short for A/B
       // a device that took more than its buffer without making a write wait
       // never will (null, a file): it is given more at a time
       p.unwaited = a.waited ? 0 : p.unwaited + static_cast<uint64_t>(a.result);
@@ -349,8 +422,15 @@ void PassOnAnswer(Run* r, const Answer& a) {
       return Advance(r);
     case Call::Queued:
       if (a.result < 0) return DeviceTrouble(r, static_cast<int>(a.result));
+      if (p.step == Step::Switch) {
+        GoBack(r, a.result);
+        return AskFor(r, Call::Drop);
+      }
       p.heard = NowMs() + a.result * 1000 / r->device.granted.rate;
       return;
+    case Call::Drop:
+      if (a.result < 0) return DeviceTrouble(r, static_cast<int>(a.result));
+      return AskFor(r, Call::Prepare);
     case Call::Drain:
       if (a.result < 0) return DeviceTrouble(r, static_cast<int>(a.result));
       return Finish(r);
@@ -406,5 +486,24 @@ Deadline PassDeadline(const Run& r) {
       return p.fluxSince == kNever ? kNever : std::min(p.lookAgain, p.giveUp ? p.fluxSince + kGiveUpMs : kNever);
     case Step::Tail: return p.heard;
     default: return kNever;
+  }
+}
+
+void SwitchRender(Run* r) {
+  Pass& p = r->pass;
+  if (!p.other && !OtherHolds(r->renders, p.loopSel.start, LoopEnd(p.loopSel, r->source))) {
+    const uint64_t bytes = static_cast<uint64_t>(SubFrames(p.loopSel.stop, p.loopSel.start)) * FrameBytes(r->source.latest);
+    std::puts(bytes > kMostKeptBytes ? "The selection is longer than 64 MiB: no other render of it is kept."
+                                     : "There is no other render of this selection yet: the next save makes one.");
+    return;
+  }
+  p.other = !p.other;
+  // at once: what is queued is dropped, and the other render plays from the frame heard
+  if (p.step == Step::Write) {
+    CancelCall(&r->device);
+    p.step = Step::Switch;
+  } else if (p.step == Step::Feed || p.step == Step::Loop) {
+    p.step = Step::Switch;
+    AskFor(r, Call::Queued);
   }
 }

@@ -26,6 +26,10 @@ void Advance(Run* run);
 // Stops the sound: the call in hand cancelled, what the device holds dropped.
 void Silence(Run* run);
 
+// Audition's A/B: plays the render before the last save if the current one
+// plays, and the current one if the other does, at once, from the frame heard.
+void SwitchRender(Run* run);
+
 // What the pass (or the start) does with a device's answer, a change of the
 // file, a stop, and the time; the deadline it waits for.
 void PassOnAnswer(Run* run, const Answer& answer);

@@ -78,7 +78,7 @@ Want Wants(const Run& r) {
   Want w;
   w.deviceFd = AnswerFd(r.device);
   w.watchFd = r.source.watch.fd.Get();
-  w.input = r.mode == Mode::Menu && !r.console->ended;
+  w.input = (r.mode == Mode::Menu || Auditioning(r)) && !r.console->ended;
   w.until = Due(r.device);
   if (r.mode == Mode::Pass || r.mode == Mode::Start) w.until = std::min(w.until, PassDeadline(r));
   return w;
@@ -98,7 +98,7 @@ void Drive(Run* r) {
   bool outputFailed = false;
   while (r->mode != Mode::Done) {
     // words typed ahead, during a pass or at the file prompt, wait in the console
-    if (r->mode == Mode::Menu) TakeWords(r);
+    if (r->mode == Mode::Menu || Auditioning(*r)) TakeWords(r);
     if (r->mode == Mode::Done) break;
     SayWatchLost(r);
     // the console is up to date whenever the program waits; a console that

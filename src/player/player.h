@@ -15,7 +15,8 @@ struct PlayArgs {
   bool autoCommand = false;
   bool endsByItself = false;  // "px" or "wx" given: a START or STOP past the end fails the run
   int loopCount = 1;
-  bool follow = false;  // a save of the file plays the selection
+  bool follow = false;    // a save of the file plays the selection
+  bool audition = false;  // a pass from the menu loops until stopped
 };
 
 // Plays `args.path` on `args.deviceName`, reading words from `console`, until

@@ -9,6 +9,7 @@
 #include "audio/device.h"
 #include "io/console.h"
 #include "io/loop.h"
+#include "player/audition.h"
 #include "player/failure.h"
 #include "player/player.h"
 #include "player/session.h"
@@ -36,6 +37,7 @@ struct Pass {
     Flux,    // the file changed under the pass: waited out in silence
     Tail,    // all handed over: the sound plays out
     Drain,   // the device's own latency
+    Switch,  // audition's A/B: what is queued dropped, the other render played from the frame heard
   };
   Step step = Step::Look;
   Step afterLook = Step::Ready;  // Setup at the start, Ready for a pass, Feed for a loop's look
@@ -46,8 +48,15 @@ struct Pass {
   bool played = false;    // the device took audio in this pass
   bool scripted = false;  // the command line's first word asked for it
   bool nothing = false;   // a script's pass that plays nothing: the run fails after it
+  bool audition = false;  // loops until stopped, words act while it plays
+  bool other = false;     // the render before the last save plays (audition's A/B)
+  bool measure = true;    // this loop's level is measured: its frames are not those measured last
   int loop = 0;           // loops played
-  int64_t pos = 0, end = 0;
+  int64_t pos = 0;
+  int64_t from = 0;       // where this loop's frames began to be handed over since the device last dropped
+  Selection loopSel, lastSel;  // this loop's, and the last one's: edits wait for the next loop
+  Level level, lastLevel;      // of this loop's frames, and of the last loop measured
+  FileMark lastMark;           // the file the last measured loop came from
   uint64_t batch = 0;     // frames one read takes: more while the device never makes a write wait
   uint64_t unwaited = 0;  // frames written since a write last waited
   uint64_t got = 0;       // frames of the write in hand
@@ -79,9 +88,14 @@ struct Run {
   bool dropNext = false;  // the device drops what it holds once the call in hand returns
   bool closeNext = false; // the device closes once the call in hand returns
   std::vector<unsigned char> fileFrames;  // a read's frames as the file holds them, when they need converting
+  Renders renders;         // audition's, for A/B
+  bool statusOpen = false; // a status line ends the console's output: what comes next begins a line
   unsigned continues = 0;  // the program's, as last seen
   std::optional<Failure> failure;
 };
 
 // Ends the run: with `failure`, or normally (the release's line end first).
 void EndRun(Run* run, std::optional<Failure> failure);
+
+// Whether an audition pass plays: words are then taken while it does.
+inline bool Auditioning(const Run& run) { return run.mode == Mode::Pass && run.pass.audition; }

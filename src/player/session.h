@@ -12,5 +12,6 @@ struct Session {
   int64_t nudgeFrames = 12000;
   int loopCount = 1;
   bool follow = false;        // a save of the file plays the selection, and restarts a pass
+  bool audition = false;      // a pass from the menu loops until stopped, and words act while it plays
   bool endAfterPass = false;  // "px" or "wx": holds until a pass has played
 };

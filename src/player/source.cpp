@@ -22,11 +22,6 @@ FileMark MarkOf(const struct stat& st, uint64_t events) {
   return {st.st_ino, st.st_dev, st.st_size, Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim), events};
 }
 
-bool SameFile(const FileMark& a, const FileMark& b) {
-  return a.inode == b.inode && a.device == b.device && a.size == b.size && a.modified == b.modified &&
-         a.statusChanged == b.statusChanged;
-}
-
 // Whether another process has the file open for writing: the system grants a
 // read lease only when none has. Unknown (false) where leases are not ours to take.
 bool WriterHasIt(int fd) {
@@ -56,6 +51,11 @@ std::string NotFoundLine(const std::string& path) { return "The file called " + 
 
 
 }  // namespace
+
+bool SameFile(const FileMark& a, const FileMark& b) {
+  return a.inode == b.inode && a.device == b.device && a.size == b.size && a.modified == b.modified &&
+         a.statusChanged == b.statusChanged;
+}
 
 void KeepWatching(Source* s) {
   if (s->watch.fd.Valid() && !ReadWatch(&s->watch, NowMs(), &s->watch.lost)) s->watch.fd.Reset();

@@ -26,6 +26,9 @@ struct FileMark {
   uint64_t events = 0;                      // the watch's, then
 };
 
+// Whether two marks are of the same file, unchanged.
+bool SameFile(const FileMark& a, const FileMark& b);
+
 struct Source {
   std::string path;   // as given: what the lines name
   std::string where;  // absolute: what is opened and watched

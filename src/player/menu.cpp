@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "player/pass.h"
-#include "seam/seam_commands.h"
+#include "player/seam_commands.h"
 
 namespace {
 

@@ -7,17 +7,10 @@
 
 namespace {
 
-constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
-constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-
 // A stop past the end (a negative one counts as past it) is pulled back to the end.
 int64_t ClipToLength(int64_t stop, uint64_t length) {
   return static_cast<uint64_t>(stop) > length ? LengthAsFrame(length) : stop;
 }
-
-// A millionth of a frame: far below one, and far above the rounding of rate × seconds in doubles
-// for a time of up to a day at 48 kHz.
-constexpr double kHair = 1e-6;
 
 // A frame count given as START or STOP: one past the end says so, and counts as not given (`unset`).
 int64_t GivenFrame(int64_t frame, const char* name, int64_t unset, uint64_t length, std::string* outside) {
@@ -29,20 +22,6 @@ int64_t GivenFrame(int64_t frame, const char* name, int64_t unset, uint64_t leng
 }
 
 }  // namespace
-
-int64_t AddFrames(int64_t a, int64_t b) {
-  int64_t r;
-  return __builtin_add_overflow(a, b, &r) ? (b > 0 ? kMax : kMin) : r;
-}
-
-int64_t SubFrames(int64_t a, int64_t b) {
-  int64_t r;
-  return __builtin_sub_overflow(a, b, &r) ? (b < 0 ? kMax : kMin) : r;
-}
-
-int64_t LengthAsFrame(uint64_t length) {
-  return static_cast<int64_t>(std::min<uint64_t>(length, kMax));
-}
 
 const char* NothingBetween(const Selection& sel) {
   if (sel.start > sel.stop) return "Start time is set later than stop time!";
@@ -73,20 +52,6 @@ Selection ApplyEdit(Edit edit, Selection sel, uint64_t fileLength, int64_t nudge
       return {s, std::max(SubFrames(e, nudge), s)};
   }
   return sel;
-}
-
-int64_t FramesFromSeconds(uint64_t rate, double seconds) {
-  const double x = static_cast<double>(rate) * seconds;
-  if (std::isnan(x)) return 0;
-  const double nudged = x + std::copysign(kHair, x);
-  // 2^63 is exact in double; anything at or beyond it does not fit
-  if (nudged >= 9223372036854775808.0) return kMax;
-  if (nudged < -9223372036854775808.0) return kMin;
-  return static_cast<int64_t>(nudged);
-}
-
-float SecondsFromFrames(int64_t frames, uint64_t rate) {
-  return static_cast<float>(frames) / static_cast<float>(rate);
 }
 
 int64_t InFrameFor(uint32_t rate, int64_t limit, double seconds) {

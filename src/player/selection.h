@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "wave/frames.h"
+
 struct Selection {
   int64_t start = 0;
   int64_t stop = 0;  // exclusive
@@ -29,21 +31,7 @@ const char* NothingBetween(const Selection& sel);
 // `nudge` frames. Sums and differences saturate.
 Selection ApplyEdit(Edit edit, Selection sel, uint64_t fileLength, int64_t nudge);
 
-// Sums and differences of positions, saturated to the frame range.
-int64_t AddFrames(int64_t a, int64_t b);
-int64_t SubFrames(int64_t a, int64_t b);
 
-// A length in frames as a position, saturated to the frame range.
-int64_t LengthAsFrame(uint64_t length);
-
-// The whole frames in `seconds` at `rate`: rate × seconds truncated toward zero, after a
-// millionth of a frame away from zero, so that a time that is an exact frame (1.3 s at 48 kHz)
-// gives that frame, whatever binary floating point makes of it. Saturated to the frame range;
-// not-a-number gives 0.
-int64_t FramesFromSeconds(uint64_t rate, double seconds);
-
-// frames / rate in single precision; the caller makes sure rate is not 0.
-float SecondsFromFrames(int64_t frames, uint64_t rate);
 
 // The frame a typed in-time or out-time selects. In-times at or past `limit`,
 // negative or not finite give 0; out-times past `limit` or not finite give `limit`.

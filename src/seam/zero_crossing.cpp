@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "seam/seam.h"
-#include "player/selection.h"
+#include "wave/frames.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "seam/seam_commands.h"
+#include "player/seam_commands.h"
 
 #include <langinfo.h>
 

@@ -15,7 +15,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
-from servers import start_server  # noqa: E402
+from servers import child, start_server  # noqa: E402
 
 BIN, WORK, SHIM = sys.argv[1], sys.argv[2], sys.argv[3]
 SERVERS = sys.argv[4:] or ["pulse", "pipewire"]
@@ -49,8 +49,9 @@ class Session:
     """zuvaroza with pipes on stdin/stdout; knows when each output byte arrived."""
 
     def __init__(self, args, env=None):
+        # Ctrl-C as from a terminal, even when the bench runs as a background job
         self.p = subprocess.Popen([BIN] + args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL, env=env or ENV)
+                                  stderr=subprocess.DEVNULL, env=env or ENV, preexec_fn=child)
         self.out = b""
         self.mark = 0
         self.arrivals = []  # (len(out) after a read, when)
@@ -196,6 +197,75 @@ def first_write(log, since, byte, timeout=5.0):
     raise RuntimeError("no write of the new sound")
 
 
+def tagged_wave(name, tag, seconds):
+    """44100 Hz stereo 16-bit whose left channel counts the frames (under 30000) and whose right
+    holds `tag`: a write's first four bytes tell which render it is and where."""
+    path = os.path.join(WORK, name)
+    data = b"".join(struct.pack("<hh", i % 30000, tag) for i in range(int(44100 * seconds)))
+    fmt = struct.pack("<HHIIHH", 1, 2, 44100, 44100 * 4, 4, 16)
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " + struct.pack("<I", 16) + fmt +
+                b"data" + struct.pack("<I", len(data)) + data)
+    return path
+
+
+def first_frame(log, since, count=None, tag=None, timeout=5.0):
+    """When the first write after `since` began with a frame counting `count`, or tagged `tag`."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        with open(log) as f:
+            for line in f:
+                t, *b = line.split()
+                left, right = int(b[0]) | int(b[1]) << 8, int(b[2]) | int(b[3]) << 8
+                if float(t) >= since and count in (None, left) and tag in (None, right):
+                    return float(t)
+        time.sleep(0.005)
+    raise RuntimeError("no such write")
+
+
+def audition(edits=10, switches=10, seconds=20):
+    """Audition mode: from a nudge typed during a 0.5 s loop to the first write of the loop's new
+    start; from "ab" to the first write of the other render; the CPU of a loop played `seconds`."""
+    log = os.path.join(WORK, "audition.log")
+    env = dict(ENV, LD_PRELOAD=SHIM, WRITE_CLOCK_LOG=log)
+    path = os.path.join(WORK, "audition.wav")
+    shutil.copy(tagged_wave("a.wav", 0x1111, 2), path)
+    s = Session(["--follow", "--audition", DEVICE, path, "0", "0.5"], env)
+    s.wait_for(MENU_END)
+    s.send(b"nn 441 p\n")
+    edited = []
+    for i in range(edits):
+        s.wait_for(b"\rloop ")
+        time.sleep(0.05 * i)
+        sent = time.monotonic()
+        s.send(b"N\n")
+        edited.append(first_frame(log, sent, count=441 * (i + 1)) - sent)
+    # the render before a save, and the one after it, in turn, once a whole loop of each was kept
+    s.wait_for(b"0.10 to 0.60 sec")
+    shutil.copy(tagged_wave("b.wav", 0x2222, 2), path + ".tmp")
+    os.rename(path + ".tmp", path)
+    s.wait_for(b"saved")
+    s.wait_for(b"\rloop ")
+    switched = []
+    for i in range(switches):
+        time.sleep(0.2 + 0.031 * i)
+        sent = time.monotonic()
+        s.send(b"ab\n")
+        switched.append(first_frame(log, sent, tag=0x1111 if i % 2 == 0 else 0x2222) - sent)
+    ticks = os.sysconf("SC_CLK_TCK")
+    def used():
+        with open("/proc/%d/stat" % s.p.pid) as f:
+            return sum(int(x) for x in f.read().rsplit(")", 1)[1].split()[11:13]) / ticks
+    before = used()
+    time.sleep(seconds)
+    cpu = (used() - before) * 60 / seconds
+    s.send(b"\n")
+    s.wait_for(MENU_END)
+    s.send(b"x\n")
+    s.end()
+    return edited, switched, cpu
+
+
 def idle_cpu(seconds=20):
     """Follow mode on, waiting in the menu: CPU seconds per minute."""
     s = Session(["--follow", DEVICE, wave("idle.wav", 44100, 2, 1)])
@@ -274,6 +344,15 @@ def measure():
         print("  %-58s %10s %10s" % ("to the \"Playing...\" line" + label, ms(statistics.median(shown)), ms(max(shown))))
         print("  %-58s %10s %10s" % ("to the first new write" + label, ms(statistics.median(written)), ms(max(written))))
     print("\nFollow mode on, idle in the menu for 20 s: %s of CPU per minute" % ms(idle_cpu()))
+
+    edited, switched, cpu = audition(seconds=CPU_SECONDS)
+    print("\nAudition mode, 0.5 s loops of 44100 Hz stereo (a period is 93 ms)")
+    print("  %-58s %10s %10s" % ("", "median", "worst"))
+    print("  %-58s %10s %10s" % ("a nudge to the first write of the loop's new start (10)", ms(statistics.median(edited)),
+                                 ms(max(edited))))
+    print("  %-58s %10s %10s" % ("\"ab\" to the first write of the other render (10)", ms(statistics.median(switched)),
+                                 ms(max(switched))))
+    print("  CPU time per minute of an audition loop: %s   aplay %s   ratio %.2f" % (ms(cpu), ms(ac), cpu / ac if ac else 0))
 
     took, cpu = lost_server()
     print("\nServer killed mid-pass (%d tries): the run ended after %s at worst, using %s of CPU at most"

@@ -8,7 +8,9 @@
 #   - save-to-restart latency in follow mode, to the restart's "Playing..." line and to the first
 #     write of the new sound (median and worst of 20 saves), alone and with another program
 #     writing beside the file every 20 ms; the CPU used idle in the menu with follow mode on,
-#   - a server killed mid-pass: how soon the run ends, and the CPU it uses meanwhile.
+#   - a server killed mid-pass: how soon the run ends, and the CPU it uses meanwhile,
+#   - in audition mode: a nudge to the first write of the loop's new start, "ab" to the first
+#     write of the other render, and the CPU per minute of an audition loop.
 # Usage: bench/realtime.sh [BINARY=build/zuvaroza] [SERVER...]   (SERVER: pulse, pipewire)
 # Environment: RUNS (wall-time runs, default 5), CPU_SECONDS (length of the CPU pass, default 20).
 set -euo pipefail

@@ -13,18 +13,6 @@ using Prompt = MenuState::Prompt;
 
 const char kAuditionOn[] = "Audition mode is on: a pass loops until Enter, and words act while it plays.";
 
-const char kMoreCommands[] =
-    "\nAdditional Commands:\n"
-    "\t'j' to jump time selection ahead\n"
-    "\t'J' to jump time selection back\n"
-    "\t'n' to nudge start forward\n"
-    "\t'b' to nudge start backward\n"
-    "\t'no' to nudge stop point forward\n"
-    "\t'bo' to nudge stop point backward\n"
-    "\t'N' to nudge both start and stop forward\n"
-    "\t'B' to nudge both start and stop backward\n"
-    "\t'nn' to set nudge amount\n";
-
 enum class Do { Stay, Play, End };
 
 uint32_t Rate(const Run& r) { return static_cast<uint32_t>(r.source.latest.sampleRate); }
@@ -220,8 +208,7 @@ Do More(Run& r) {
   return Do::Stay;
 }
 
-// Every word the menu knows. `more`: its line in the '+' list, for the words
-// added since the list's first ten.
+// Every word the menu knows, and its line in the '+' list (none for the menu's own).
 const struct Word {
   const char* word;
   Do (*apply)(Run&);
@@ -236,15 +223,15 @@ const struct Word {
     {"i", SetIn, nullptr},
     {"o", SetOut, nullptr},
     {"l", SetLoops, nullptr},
-    {"j", EditWord<Edit::JumpAhead>, nullptr},
-    {"J", EditWord<Edit::JumpBack>, nullptr},
-    {"n", EditWord<Edit::StartForward>, nullptr},
-    {"b", EditWord<Edit::StartBack>, nullptr},
-    {"N", EditWord<Edit::BothForward>, nullptr},
-    {"B", EditWord<Edit::BothBack>, nullptr},
-    {"no", EditWord<Edit::StopForward>, nullptr},
-    {"bo", EditWord<Edit::StopBack>, nullptr},
-    {"nn", SetNudge, nullptr},
+    {"j", EditWord<Edit::JumpAhead>, "\t'j' to jump time selection ahead"},
+    {"J", EditWord<Edit::JumpBack>, "\t'J' to jump time selection back"},
+    {"n", EditWord<Edit::StartForward>, "\t'n' to nudge start forward"},
+    {"b", EditWord<Edit::StartBack>, "\t'b' to nudge start backward"},
+    {"no", EditWord<Edit::StopForward>, "\t'no' to nudge stop point forward"},
+    {"bo", EditWord<Edit::StopBack>, "\t'bo' to nudge stop point backward"},
+    {"N", EditWord<Edit::BothForward>, "\t'N' to nudge both start and stop forward"},
+    {"B", EditWord<Edit::BothBack>, "\t'B' to nudge both start and stop backward"},
+    {"nn", SetNudge, "\t'nn' to set nudge amount"},
     {"f", ToggleFollow, "\t'f' to toggle follow mode"},
     {"v", View, "\t'v' to view the loop's seam"},
     {"z", Snap<SnapToCrossings>, "\t'z' to snap start and stop to zero crossings"},
@@ -255,21 +242,22 @@ const struct Word {
     {"ab", Compare, "\t'ab' to switch between the current render and the one before, in audition"},
 };
 
-// The added words' lines; with `following`, follow mode's and audition mode's lines say whether they are on.
-void PrintWords(const bool* following) {
-  for (const Word& w : kWords) {
-    if (!w.more) continue;
-    std::fputs(w.more, stdout);
-    if (following && w.apply == ToggleFollow) std::fputs(following[0] ? " (on)" : " (off)", stdout);
-    if (following && w.apply == ToggleAudition) std::fputs(following[1] ? " (on)" : " (off)", stdout);
+// The '+' list's lines, from `first` on; with `on`, follow mode's and audition mode's lines say
+// whether they are on.
+void PrintWords(const Word* first, const bool* on) {
+  for (const Word* w = first; w != std::end(kWords); ++w) {
+    if (!w->more) continue;
+    std::fputs(w->more, stdout);
+    if (on && w->apply == ToggleFollow) std::fputs(on[0] ? " (on)" : " (off)", stdout);
+    if (on && w->apply == ToggleAudition) std::fputs(on[1] ? " (on)" : " (off)", stdout);
     std::putchar('\n');
   }
 }
 
 void PrintMoreCommands(const Session& s) {
-  std::fputs(kMoreCommands, stdout);
+  std::puts("\nAdditional Commands:");
   const bool on[] = {s.follow, s.audition};
-  PrintWords(on);
+  PrintWords(kWords, on);
 }
 
 // A word that moved a point is a change `u` can take back.
@@ -378,7 +366,11 @@ void FollowSaves(Run* r) {
   std::puts("Follow mode is on: a save of the file plays the selection.");
 }
 
-void PrintAddedWords() { PrintWords(nullptr); }
+void PrintAddedWords() {
+  // the words added since the list's first ten, which end with "nn"
+  const auto isNudge = [](const Word& w) { return w.apply == SetNudge; };
+  PrintWords(std::find_if(std::begin(kWords), std::end(kWords), isNudge) + 1, nullptr);
+}
 
 bool IsMenuWord(const std::string& word) {
   return std::any_of(std::begin(kWords), std::end(kWords), [&](const Word& w) { return word == w.word; });

@@ -117,7 +117,8 @@ void SetUp(Run* r, Found found) {
   const PlayArgs& args = r->args;
   std::string outside;  // a START or STOP past the end
   r->session.loopCount = args.loopCount;
-  r->session.selection = ArgumentSelection(args.in, args.out, s.configured.sampleRate, s.configured.lengthFrames, &outside);
+  const StreamAttributes& a = s.configured;
+  r->session.selection = ArgumentSelection(args.in, args.out, a.sampleRate, a.lengthFrames, &outside);
   if (!outside.empty() && args.endsByItself) return EndRun(r, Failure{1, outside, true});
   if (!outside.empty()) std::fprintf(stderr, "%s\n", outside.c_str());
   if (r->args.follow) FollowSaves(r);
@@ -492,7 +493,8 @@ Deadline PassDeadline(const Run& r) {
 void SwitchRender(Run* r) {
   Pass& p = r->pass;
   if (!p.other && !OtherHolds(r->renders, p.loopSel.start, LoopEnd(p.loopSel, r->source))) {
-    const uint64_t bytes = static_cast<uint64_t>(SubFrames(p.loopSel.stop, p.loopSel.start)) * FrameBytes(r->source.latest);
+    const auto frames = static_cast<uint64_t>(SubFrames(p.loopSel.stop, p.loopSel.start));
+    const uint64_t bytes = frames * FrameBytes(r->source.latest);
     std::puts(bytes > kMostKeptBytes ? "The selection is longer than 64 MiB: no other render of it is kept."
                                      : "There is no other render of this selection yet: the next save makes one.");
     return;

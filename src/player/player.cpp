@@ -29,7 +29,8 @@ void OnAnswer(Run* r) {
   r->awaited = false;
   if (r->mode == Mode::Close) {
     if (a.call == Call::Close) {
-      if (a.result < 0 && !r->failure) r->failure = Failure{1, DeviceErrorLine(kWriteFailed, static_cast<int>(a.result)), true};
+      if (a.result < 0 && !r->failure)
+        r->failure = Failure{1, DeviceErrorLine(kWriteFailed, static_cast<int>(a.result)), true};
       r->mode = Mode::Done;
     }
     return;

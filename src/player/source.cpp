@@ -126,7 +126,8 @@ bool ChangedUnder(Source* s, uint64_t got, uint64_t want) {
 std::optional<Failure> Refusal(const Source& s, Found found) {
   if (found == Found::Missing) return Failure{2, NotFoundLine(s.path)};
   // a file in another audio format is named, rather than the chunks it lacks
-  const std::string other = OtherFormatLine(s.path, s.window.data(), std::min<size_t>(s.window.size(), static_cast<size_t>(s.mark.size)));
+  const size_t read = std::min<size_t>(s.window.size(), static_cast<size_t>(s.mark.size));
+  const std::string other = OtherFormatLine(s.path, s.window.data(), read);
   if (found != Found::Whole && !other.empty()) return Failure{2, other};
   if (!s.looked.hasFormat) std::puts("Can't find format chunk in wave file!");
   if (found == Found::NoData || found == Found::Empty) return Failure{2, "Can't find data block in wave file!"};

@@ -97,15 +97,16 @@ uint64_t ReadInto(Run* r, uint64_t want, const unsigned char** frames) {
   return got;
 }
 
-// The file as taken now is another render than the one kept as it played: that one is the other now.
+// The file as taken now is another render than the one kept as it played:
+// that one is the other now, and the new one plays.
 void TakeRender(Run* r) {
   Renders& kept = r->renders;
   Render& now = kept.render[kept.current];
   if (SameFile(now.mark, r->source.mark)) return;
+  r->pass.other = false;
   if (now.filled > 0) return NewRender(&kept, r->source.mark);
   now.mark = r->source.mark;
 }
-
 
 // The run's first look, taken: the device is opened for the file's shape.
 void SetUp(Run* r, Found found) {
@@ -230,7 +231,7 @@ void LoopStep(Run* r) {
   }
   p.afterLook = Step::Ready;
   // a file shorter than the start has nothing to loop over: no loop is counted
-  if (PlaysNothing(session, r->source)) {
+  if (std::max<int64_t>(sel.start, 0) >= LoopEnd(sel, r->source)) {
     // "p" said why a reversed selection plays nothing; "w" of an empty file did not
     if (sel.start < sel.stop) std::puts("Start time is past the end of the file!");
     if (sel.start == sel.stop) std::puts(NothingBetween(sel));
@@ -291,7 +292,6 @@ void FeedStep(Run* r) {
   AskFor(r, Call::Write, p.got);
   p.step = Step::Write;
 }
-
 
 // Audition's A/B: the feed goes back to the frame heard now, `queued` frames
 // before the next one to read, in this loop or the last.

@@ -26,7 +26,8 @@
 #                        REF+S: the time the step REF took, plus S
 #   cpu A B MAX          checks that the program used at most MAX s of CPU from A to B
 #   gaps TEXT MAX        checks that no two TEXTs in a row came more than MAX s apart
-# "@LABEL STEP" keeps, under LABEL, when the step began and ended (for wait, when its text came)
+# "@LABEL STEP" keeps, under LABEL, when the step began and when it happened (for wait, when its text
+# came; for an action, when it began; for sleep and checks, when they ended)
 # and the program's CPU time then; "end" is when the program ended. A check prints "in time" or
 # "idle" with what it measured, or what went wrong ("LATE 0.034 s", "EARLY 0.2 s", "BUSY 0.3 s").
 import os, re, shutil, signal, subprocess, sys, tempfile, threading, time
@@ -94,7 +95,9 @@ def main(args):
         elif verb != "sh":
             checks.append((verb, rest.split()))
         if label:
-            events[label] = (started, when(mark - 1) if verb == "wait" else time.monotonic(), cpu())
+            # an action's moment is when it began: a sh step may return long after what it did was seen
+            at = when(mark - 1) if verb == "wait" else started if verb in ("send", "signal", "sh", "write") else None
+            events[label] = (started, at or time.monotonic(), time.monotonic(), cpu())
 
     if p.stdin:
         try:
@@ -118,16 +121,16 @@ def main(args):
         print("status timeout")
         return
     (_, status, usage), ended = reaped[0]
-    status, events["end"] = os.waitstatus_to_exitcode(status), (0, ended, usage.ru_utime + usage.ru_stime)
+    status, events["end"] = os.waitstatus_to_exitcode(status), (0, ended, ended, usage.ru_utime + usage.ru_stime)
     print(f"status signal {-status}" if status < 0 else f"status {status}")
     for verb, words in checks:  # a line for each check
         if verb == "bound":
             took, (ref, _, most) = events[words[1]][1] - events[words[0]][1], words[2].rpartition("+")
-            most, least = float(most) + (events[ref][1] - events[ref][0] if ref else 0), float((words + ["0"])[3])
+            most, least = float(most) + (events[ref][2] - events[ref][0] if ref else 0), float((words + ["0"])[3])
             print(verb, *words[:2], f"LATE {took - most:.3f} s" if took > most else
                   f"EARLY {least - took:.3f} s" if took < least else f"in time ({took:.3f} s)")
         elif verb == "cpu":
-            used = events[words[1]][2] - events[words[0]][2]
+            used = events[words[1]][3] - events[words[0]][3]
             print(verb, *words[:2], f"idle ({used:.3f} s)" if used <= float(words[2]) else f"BUSY {used:.3f} s")
         else:
             text, most = " ".join(words[:-1]), float(words[-1])

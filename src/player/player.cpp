@@ -1,3 +1,5 @@
+// One player run: its set-up, the one loop every wait of the run is in, each
+// wake handed to the run's state (start, menu, pass, close), and the release.
 #include "player/player.h"
 
 #include <algorithm>

@@ -29,8 +29,10 @@ struct Device {
   std::shared_ptr<Line> line;
   std::thread thread;
   Granted granted;           // by the last Open that succeeded
-  Call busy = Call::None;    // the call on the thread
-  int64_t started = 0;       // when it began
+  Call busy = Call::None;    // the calls on the thread: one, or up to kWrites writes
+  int inHand = 0;            // how many
+  int next = 0;              // the write buffer the next Write takes its frames from
+  int64_t started = 0;       // when the thread last went from idle to a call
   bool lost = false;         // abandoned: a new one must be opened
 };
 
@@ -43,7 +45,15 @@ unsigned char* WriteBuffer(Device* device);
 // Starts a thread and opens the device on it (any open device is closed first, or abandoned when busy).
 void OpenDevice(Device* device, const DeviceRequest& request);
 
-// Starts a call on an idle device; a Write takes the first `frames` of WriteBuffer.
+// Writes that may be in hand at once: the thread goes from one to the next
+// without waiting for the caller, who refills two while it writes two.
+constexpr int kWrites = 4;
+
+// Whether `call` may be asked for now: any on an idle device, and more
+// Writes while one runs, up to kWrites.
+bool CanAsk(const Device& device, Call call);
+
+// Starts a call (CanAsk says when); a Write takes the first `frames` of WriteBuffer as it is now.
 void Ask(Device* device, Call call, uint64_t frames = 0);
 
 // Readable when the call has returned; -1 when the device is idle.
@@ -52,10 +62,10 @@ int AnswerFd(const Device& device);
 // When the call is overdue: the device is then lost. kNever when idle.
 Deadline Due(const Device& device);
 
-// The answer of the call, once its descriptor is readable; false while it runs.
+// The answer of the first call in hand, once its descriptor is readable; false while it runs.
 bool TakeAnswer(Device* device, Answer* answer);
 
-// Asks the call to return at once; a stuck one does not.
+// Asks the calls in hand to return at once; a stuck one does not.
 void CancelCall(Device* device);
 
 // The program was stopped and continued: the call's time starts again.

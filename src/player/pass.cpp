@@ -89,9 +89,9 @@ uint64_t ReadInto(Run* r, uint64_t want, const unsigned char** frames) {
   unsigned char* in = convert ? r->fileFrames.data() : out;
   uint64_t got = want;
   if (r->pass.other)
-    std::memcpy(in, OtherFrames(r->renders, r->pass.pos, FrameBytes(a)), want * FrameBytes(a));
+    std::memcpy(in, OtherFrames(r->renders, r->pass.readPos, FrameBytes(a)), want * FrameBytes(a));
   else
-    got = ReadFrames(s.file.Get(), a, static_cast<uint64_t>(r->pass.pos), want, in);
+    got = ReadFrames(s.file.Get(), a, static_cast<uint64_t>(r->pass.readPos), want, in);
   if (convert) ToDevice(got, a.channels, a.bytesPerSample, s.encoding, device, in, out);
   *frames = in;
   return got;
@@ -241,7 +241,7 @@ void LoopStep(Run* r) {
   // the selection as it is when the loop begins: an edit made while it plays is heard from the next
   p.lastSel = p.loopSel;
   p.loopSel = sel;
-  p.pos = p.from = std::max<int64_t>(sel.start, 0);
+  p.pos = p.readPos = p.from = std::max<int64_t>(sel.start, 0);
   if (p.other && !OtherHolds(r->renders, p.pos, LoopEnd(sel, r->source))) {
     std::puts("The previous render was not kept for this selection: the current one plays.");
     p.other = false;
@@ -267,30 +267,34 @@ void SayLoop(Run* r, int64_t end) {
   r->statusOpen = true;
 }
 
+// Reads and hands over the loop's frames, writes ahead of the one the
+// device takes, so that its thread goes from one to the next without a
+// wait; never past the loop's end, where an edit waits to be heard.
 void FeedStep(Run* r) {
   Pass& p = r->pass;
   Source& s = r->source;
   const int64_t end = LoopEnd(p.loopSel, s);
-  if (p.pos >= end) {
-    // where the loop ended
-    if (p.pos == end && p.audition) SayLoop(r, end);
-    if (p.pos == end && !p.audition) PrintClock(end, s.latest.sampleRate);
-    ++p.loop;
-    p.step = Step::Loop;
-    return Advance(r);
+  while (p.readPos < end && CanAsk(r->device, Call::Write)) {
+    const uint64_t want = std::min({p.batch, static_cast<uint64_t>(end - p.readPos), WriteCapacity(r->device)});
+    const unsigned char* frames;
+    const uint64_t got = ReadInto(r, want, &frames);
+    if (!p.other && ChangedUnder(&s, got, want)) {
+      // nothing read through a stale layout is played: the file is looked at again first
+      p.step = Step::Flux;
+      return Advance(r);
+    }
+    if (p.audition && !p.other) KeepFrames(&r->renders, p.loopSel, s.mark, p.readPos, frames, got, FrameBytes(s.latest));
+    if (p.audition && p.measure) MeasureLevel(s.encoding, frames, got * s.latest.channels, &p.level);
+    AskFor(r, Call::Write, got);
+    p.readPos += static_cast<int64_t>(got);
   }
-  const uint64_t want = std::min({p.batch, static_cast<uint64_t>(end - p.pos), WriteCapacity(r->device)});
-  const unsigned char* frames;
-  p.got = ReadInto(r, want, &frames);
-  if (!p.other && ChangedUnder(&s, p.got, want)) {
-    // nothing read through a stale layout is played: the file is looked at again first
-    p.step = Step::Flux;
-    return Advance(r);
-  }
-  if (p.audition && !p.other) KeepFrames(&r->renders, p.loopSel, s.mark, p.pos, frames, p.got, FrameBytes(s.latest));
-  if (p.audition && p.measure) MeasureLevel(s.encoding, frames, p.got * s.latest.channels, &p.level);
-  AskFor(r, Call::Write, p.got);
-  p.step = Step::Write;
+  if (r->device.busy == Call::Write) return;  // its answers move the loop on
+  // where the loop ended
+  if (p.pos == end && p.audition) SayLoop(r, end);
+  if (p.pos == end && !p.audition) PrintClock(end, s.latest.sampleRate);
+  ++p.loop;
+  p.step = Step::Loop;
+  Advance(r);
 }
 
 // Audition's A/B: the feed goes back to the frame heard now, `queued` frames
@@ -305,7 +309,7 @@ void GoBack(Run* r, int64_t queued) {
     p.pos = std::max(LoopEnd(p.loopSel, r->source) - back, std::max<int64_t>(p.loopSel.start, 0));
     --p.loop;
   }
-  p.from = p.pos;
+  p.from = p.readPos = p.pos;
   p.measure = false;  // a loop played in two parts is not measured whole
 }
 
@@ -369,7 +373,6 @@ void Advance(Run* r) {
       return AskFor(r, Call::Queued);
     case Step::Setup:
     case Step::Open:
-    case Step::Write:
     case Step::Drain:
     case Step::Switch: return;  // an answer moves them on
   }
@@ -413,14 +416,14 @@ void PassOnAnswer(Run* r, const Answer& a) {
       p.played = true;
       if (!p.audition) PrintClock(p.pos, r->source.latest.sampleRate);
       p.pos += a.result;
-      if (p.step == Step::Switch) return AskFor(r, Call::Queued);  // cut short for A/B
       // a device that took more than its buffer without making a write wait
       // never will (null, a file): it is given more at a time
       p.unwaited = a.waited ? 0 : p.unwaited + static_cast<uint64_t>(a.result);
       p.batch = p.unwaited <= r->device.granted.bufferFrames ? r->device.granted.periodFrames
                                                               : std::min(2 * p.batch, WriteCapacity(r->device));
-      p.step = Step::Feed;
-      return Advance(r);
+      if (p.step == Step::Switch && r->device.busy == Call::None) return AskFor(r, Call::Queued);  // cut short for A/B
+      if (p.step == Step::Feed) Advance(r);  // in a flux, the file is waited for first
+      return;
     case Call::Queued:
       if (a.result < 0) return DeviceTrouble(r, static_cast<int>(a.result));
       if (p.step == Step::Switch) {
@@ -501,11 +504,10 @@ void SwitchRender(Run* r) {
   }
   p.other = !p.other;
   // at once: what is queued is dropped, and the other render plays from the frame heard
-  if (p.step == Step::Write) {
+  if (p.step != Step::Feed && p.step != Step::Loop) return;
+  p.step = Step::Switch;
+  if (r->device.busy == Call::Write)
     CancelCall(&r->device);
-    p.step = Step::Switch;
-  } else if (p.step == Step::Feed || p.step == Step::Loop) {
-    p.step = Step::Switch;
+  else
     AskFor(r, Call::Queued);
-  }
 }

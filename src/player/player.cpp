@@ -17,27 +17,26 @@ namespace {
 // The device's answer: to the call the run waits for, or to one it let go of
 // (cancelled by a stop or a save), after which the device drops or closes.
 void OnAnswer(Run* r) {
-  Answer a;
-  if (!TakeAnswer(&r->device, &a)) return;
-  if (!r->awaited) {
-    if (r->closeNext || r->dropNext) {
-      Ask(&r->device, r->closeNext ? Call::Close : Call::Drop);
-      r->awaited = r->closeNext;
-      r->closeNext = r->dropNext = false;
+  for (Answer a; r->device.line && TakeAnswer(&r->device, &a);) {
+    const bool idle = r->device.busy == Call::None;
+    if (!r->awaited) {
+      if (idle && (r->closeNext || r->dropNext)) {
+        Ask(&r->device, r->closeNext ? Call::Close : Call::Drop);
+        r->awaited = r->closeNext;
+        r->closeNext = r->dropNext = false;
+      }
+      if (idle && r->mode == Mode::Pass) Advance(r);  // a pass may wait for the device to be idle
+      continue;
     }
-    if (r->mode == Mode::Pass) Advance(r);  // a pass may wait for the device to be idle
-    return;
-  }
-  r->awaited = false;
-  if (r->mode == Mode::Close) {
-    if (a.call == Call::Close) {
+    if (idle) r->awaited = false;
+    if (r->mode != Mode::Close) {
+      PassOnAnswer(r, a);
+    } else if (a.call == Call::Close) {
       if (a.result < 0 && !r->failure)
         r->failure = Failure{1, DeviceErrorLine(kWriteFailed, static_cast<int>(a.result)), true};
       r->mode = Mode::Done;
     }
-    return;
   }
-  PassOnAnswer(r, a);
 }
 
 // A call overdue: the device is lost, and abandoned.

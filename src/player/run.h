@@ -32,8 +32,7 @@ struct Pass {
     Look,    // the file read, and waited for while in flux
     Ready,   // the device made ready (opened again when lost)
     Loop,    // a loop begins
-    Feed,    // frames read and handed to the device
-    Write,   // the device taking them
+    Feed,    // frames read and handed to the device, which takes them
     Flux,    // the file changed under the pass: waited out in silence
     Tail,    // all handed over: the sound plays out
     Drain,   // the device's own latency
@@ -52,14 +51,14 @@ struct Pass {
   bool other = false;     // the render before the last save plays (audition's A/B)
   bool measure = true;    // this loop's level is measured: its frames are not those measured last
   int loop = 0;           // loops played
-  int64_t pos = 0;
+  int64_t pos = 0;        // the next frame to be handed over and taken
+  int64_t readPos = 0;    // the next frame to read: writes ahead of `pos`
   int64_t from = 0;       // where this loop's frames began to be handed over since the device last dropped
   Selection loopSel, lastSel;  // this loop's, and the last one's: edits wait for the next loop
   Level level, lastLevel;      // of this loop's frames, and of the last loop measured
   FileMark lastMark;           // the file the last measured loop came from
   uint64_t batch = 0;     // frames one read takes: more while the device never makes a write wait
   uint64_t unwaited = 0;  // frames written since a write last waited
-  uint64_t got = 0;       // frames of the write in hand
   Deadline settle = kNever, settleMost = kNever;
   Deadline fluxSince = kNever;  // when the file was found in flux
   Found refused = Found::Whole; // what the last look refused, for a script that gives up

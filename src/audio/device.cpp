@@ -80,6 +80,7 @@ Answer Run(Line* l, const Request& q) {
     case Call::Write:
       a.result = WritePcm(pcm, l->frames[q.buffer].data(), q.count, cancel, &a.waited, &l->progress);
       break;
+    case Call::Room: a.result = RoomPcm(pcm, q.count, cancel); break;
     case Call::Queued: a.result = QueuedPcm(pcm); break;
     case Call::Drain: a.result = DrainPcm(pcm, cancel); break;
     case Call::Drop: a.result = DropPcm(pcm); break;
@@ -167,7 +168,8 @@ Deadline Due(const Device& d) {
   switch (d.busy) {
     case Call::None: return kNever;
     case Call::Open: return d.started + kOpenMs;
-    case Call::Write: return d.line->progress.load() + kLostMs + kGraceMs;
+    case Call::Room:
+    case Call::Write: return std::max(d.line->progress.load(), d.started) + kLostMs + kGraceMs;
     case Call::Drain: {
       // the last audio it took plays out within its buffer's time
       const Granted& g = d.granted;

@@ -14,7 +14,7 @@
 #include "audio/pcm.h"
 #include "io/loop.h"
 
-enum class Call { None, Open, Prepare, Write, Queued, Drain, Drop, Close };
+enum class Call { None, Open, Prepare, Room, Write, Queued, Drain, Drop, Close };
 
 struct Answer {
   Call call = Call::None;
@@ -53,7 +53,8 @@ constexpr int kWrites = 4;
 // Writes while one runs, up to kWrites.
 bool CanAsk(const Device& device, Call call);
 
-// Starts a call (CanAsk says when); a Write takes the first `frames` of WriteBuffer as it is now.
+// Starts a call (CanAsk says when); a Write takes the first `frames` of WriteBuffer as it is now,
+// and Room waits until the device has room for `frames`.
 void Ask(Device* device, Call call, uint64_t frames = 0);
 
 // Readable when the call has returned; -1 when the device is idle.

@@ -224,6 +224,18 @@ int64_t WritePcm(Pcm* p, const unsigned char* frames, uint64_t count, const Canc
   return static_cast<int64_t>(done);
 }
 
+int RoomPcm(Pcm* p, uint64_t frames, const Cancel& cancel) {
+  Deadline lost = NowMs() + kLostMs;
+  for (;;) {
+    const snd_pcm_sframes_t avail = snd_pcm_avail_update(p->handle.get());
+    if (avail < 0 || static_cast<uint64_t>(avail) >= frames || cancel.Requested()) return std::min<int>(avail, 0);
+    const int room = WaitForDevice(p, cancel, &lost);
+    if (room == kTimedOut) return -EIO;
+    if (room < 0) return room;
+    if (room == 0) Nap(cancel);
+  }
+}
+
 int PreparePcm(Pcm* p) {
   p->underruns = 0;
   const snd_pcm_state_t state = snd_pcm_state(p->handle.get());

@@ -68,6 +68,10 @@ bool OpenPcm(const DeviceRequest& request, Pcm* pcm, std::string* why);
 int64_t WritePcm(Pcm* pcm, const unsigned char* frames, uint64_t count, const Cancel& cancel, bool* waited,
                  std::atomic<int64_t>* progress);
 
+// Until the device has room for `frames`, as WritePcm waits for it: 0, the
+// library's error, or -EIO when it takes no audio for kLostMs.
+int RoomPcm(Pcm* pcm, uint64_t frames, const Cancel& cancel);
+
 // The device ready for the first write of a pass; the library's result.
 int PreparePcm(Pcm* pcm);
 

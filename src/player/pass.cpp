@@ -224,6 +224,12 @@ void LoopStep(Run* r) {
     p.step = Step::Tail;
     return Advance(r);
   }
+  // an audition's next loop takes the selection as late as it can: once the device has room for it
+  if (p.audition && p.loop > 0 && !p.roomy) {
+    p.step = Step::Room;
+    return AskFor(r, Call::Room, r->device.granted.periodFrames);
+  }
+  p.roomy = false;
   if (p.loop > 0 && !session.follow && p.afterLook != Step::Loop) {
     p.afterLook = Step::Loop;
     p.step = Step::Look;
@@ -373,6 +379,7 @@ void Advance(Run* r) {
       return AskFor(r, Call::Queued);
     case Step::Setup:
     case Step::Open:
+    case Step::Room:
     case Step::Drain:
     case Step::Switch: return;  // an answer moves them on
   }
@@ -435,6 +442,11 @@ void PassOnAnswer(Run* r, const Answer& a) {
     case Call::Drop:
       if (a.result < 0) return DeviceTrouble(r, static_cast<int>(a.result));
       return AskFor(r, Call::Prepare);
+    case Call::Room:
+      if (a.result < 0) return DeviceTrouble(r, static_cast<int>(a.result));
+      p.roomy = true;
+      p.step = Step::Loop;
+      return Advance(r);
     case Call::Drain:
       if (a.result < 0) return DeviceTrouble(r, static_cast<int>(a.result));
       return Finish(r);

@@ -31,6 +31,7 @@ struct Pass {
     Settle,  // saves that come together counted once
     Look,    // the file read, and waited for while in flux
     Ready,   // the device made ready (opened again when lost)
+    Room,    // an audition's next loop waits for room on the device, to take its selection late
     Loop,    // a loop begins
     Feed,    // frames read and handed to the device, which takes them
     Flux,    // the file changed under the pass: waited out in silence
@@ -50,6 +51,7 @@ struct Pass {
   bool audition = false;  // loops until stopped, words act while it plays
   bool other = false;     // the render before the last save plays (audition's A/B)
   bool measure = true;    // this loop's level is measured: its frames are not those measured last
+  bool roomy = false;     // the device has room for the next loop's first frames
   int loop = 0;           // loops played
   int64_t pos = 0;        // the next frame to be handed over and taken
   int64_t readPos = 0;    // the next frame to read: writes ahead of `pos`

@@ -444,6 +444,7 @@ void PassOnAnswer(Run* r, const Answer& a) {
       return AskFor(r, Call::Prepare);
     case Call::Room:
       if (a.result < 0) return DeviceTrouble(r, static_cast<int>(a.result));
+      if (p.step == Step::Switch) return AskFor(r, Call::Queued);  // cut short for A/B
       p.roomy = true;
       p.step = Step::Loop;
       return Advance(r);
@@ -516,9 +517,10 @@ void SwitchRender(Run* r) {
   }
   p.other = !p.other;
   // at once: what is queued is dropped, and the other render plays from the frame heard
-  if (p.step != Step::Feed && p.step != Step::Loop) return;
+  if (p.step != Step::Feed && p.step != Step::Loop && p.step != Step::Room) return;
+  if (p.step == Step::Room) --p.loop;  // the loop waited after is not over: its end comes again
   p.step = Step::Switch;
-  if (r->device.busy == Call::Write)
+  if (r->device.busy != Call::None)
     CancelCall(&r->device);
   else
     AskFor(r, Call::Queued);

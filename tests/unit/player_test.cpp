@@ -59,7 +59,7 @@ TEST(Selection, TimesOnTheCommandLine) {
   for (const char* bad : {"8x", "1.5s", "-5s", "s", "", "nan", "inf"}) EXPECT_FALSE(TimeFromText(bad)) << bad;
   const struct { const char *in, *out; int64_t start, stop; bool outside; } kRows[] = {  // on 900 frames at 100 Hz
       {"0", "0", 0, 900, 0}, {"900s", "900s", 900, 900, 0}, {"901s", "0s", 0, 0, 1}, {"0", "901s", 0, 900, 1},
-      {"-1.5", "-1.5", 0, -150, 0}, {"20", "96s", 2000, 96, 0}};
+      {"-1.5", "-1.5", 0, -150, 0}, {"20", "96s", 2000, 96, 0}, {"1", "1", 100, 100, 0}};
   for (const auto& r : kRows) {
     std::string outside;
     const Selection got = ArgumentSelection(*TimeFromText(r.in), *TimeFromText(r.out), 100, 900, &outside);

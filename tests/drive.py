@@ -22,7 +22,7 @@
 #   sh COMMAND           runs COMMAND in sh ($PID is the program)
 #   write SRC DEST N MS  rewrites DEST in place as a renderer does: SRC's header with a data size
 #                        of 0 first, its data in N pieces each MS ms later, then the sizes, then closes
-#   bound A B MAX [MIN]  checks that B came at most MAX s (at least MIN s) after A; MAX may be
+#   bound A B MAX [MIN]  checks that B came at most MAX s (at least MIN s, if given) after A; MAX may be
 #                        REF+S: the time the step REF took, plus S
 #   cpu A B MAX          checks that the program used at most MAX s of CPU from A to B
 #   gaps TEXT MAX        checks that no two TEXTs in a row came more than MAX s apart
@@ -126,7 +126,7 @@ def main(args):
     for verb, words in checks:  # a line for each check
         if verb == "bound":
             took, (ref, _, most) = events[words[1]][1] - events[words[0]][1], words[2].rpartition("+")
-            most, least = float(most) + (events[ref][2] - events[ref][0] if ref else 0), float((words + ["0"])[3])
+            most, least = float(most) + (events[ref][2] - events[ref][0] if ref else 0), float((words + ["-inf"])[3])
             print(verb, *words[:2], f"LATE {took - most:.3f} s" if took > most else
                   f"EARLY {least - took:.3f} s" if took < least else f"in time ({took:.3f} s)")
         elif verb == "cpu":

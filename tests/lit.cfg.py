@@ -14,10 +14,13 @@ config.environment["LC_ALL"] = "C"  # the seam's picture in ASCII, unless a case
 # the test device, test:'OPTIONS' (tests/device/test.c says which)
 config.environment["ALSA_CONFIG_PATH"] = "/usr/share/alsa/alsa.conf:" + lit_config.params["device"]
 here, program = config.test_source_root, lit_config.params["zuvaroza"]
-# %run: the program, run by the driver with no steps; %cap: a device that records every byte into
-# out.raw, and %dev one that also plays in real time
-config.substitutions += [("%run", f"{sys.executable} {here}/drive.py {program}"), ("%z", program),
-                         ("%drive", f"{sys.executable} {here}/drive.py"), ("%wave", f"{sys.executable} {here}/wave.py"),
+# %run: the program, run by the driver with no steps; %steps:NAME, the driver with the case's NAME>
+# steps (%served:NAME, on the case's sound server); %fresh: an empty %t, the working directory;
+# %cap: a device that records every byte into out.raw, and %dev one that also plays in real time
+drive = f"{sys.executable} {here}/drive.py"
+config.substitutions += [("%run", f"{drive} {program}"), ("%z", program), ("%fresh", "rm -rf %t && mkdir %t && cd %t"),
+                         ("%steps", f"{drive} --steps %s"), ("%served", f"{drive} --server %server --steps %s"),
+                         ("%drive", drive), ("%wave", f"{sys.executable} {here}/wave.py"),
                          ("%cap", "\"file:'out.raw',raw\""),
                          ("%dev", "\"test:'pace,rec=out.raw'\""), ("FileCheck", lit_config.params["filecheck"]),
                          # the sound server a paced case plays through (pulse or pipewire), also its ALSA device

@@ -7,6 +7,7 @@
 //   tail=MS            the drain ends MS ms after the last frame left the pointer (a latency the
 //                      delay does not show), -EAGAIN until then when non-blocking
 //   xrun=N             one underrun once N frames have played (counted from the open)
+//   early=N            the delay answers N frames fewer than are queued: below 0, as some cards go
 //   stall=N            the pointer stops after N frames: no more room, no more wakes
 //   hang=CALL[@K][:MS] CALL sleeps MS ms (a day without), every time or only on its K-th call
 //   fail=CALL[@K][:E]  CALL fails with -E (EIO without), every time or only on its K-th call
@@ -32,7 +33,7 @@ static unsigned counts[CALLS];  // over the process, so that a second open is to
 typedef struct {
   snd_pcm_ioplug_t io;
   int rec, pace;
-  long long hangMs[CALLS], failErr[CALLS], t0, last, tailMs;  // t0: ns at the start (0 stopped), last: at a write
+  long long hangMs[CALLS], failErr[CALLS], t0, last, tailMs, early;  // t0: ns at the start (0 stopped), last: at a write
   unsigned hangAt[CALLS], failAt[CALLS];                      // 0: every call
   snd_pcm_uframes_t xrun, stall, done, written, availMin, boundary;  // done: played before the last prepare
 } Dev;
@@ -190,7 +191,7 @@ static int Delay(snd_pcm_ioplug_t* io, snd_pcm_sframes_t* delay) {
   Dev* d = io->private_data;
   int r = Trap(d, DELAY);
   Update(d);
-  *delay = (snd_pcm_sframes_t)(d->written - Played(d));
+  *delay = (snd_pcm_sframes_t)(d->written - Played(d)) - d->early;
   return r ? r : io->state == SND_PCM_STATE_XRUN ? -EPIPE : 0;
 }
 
@@ -229,6 +230,7 @@ static int Option(Dev* d, char* word) {
   if (!strcmp(word, "rec"))
     return (d->rec = open(value, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) < 0 ? -errno : 0;
   if (!strcmp(word, "tail")) return d->tailMs = atoll(value), 0;
+  if (!strcmp(word, "early")) return d->early = atoll(value), 0;
   if (!strcmp(word, "xrun")) return d->xrun = strtoul(value, NULL, 10), 0;
   if (!strcmp(word, "stall")) return d->stall = strtoul(value, NULL, 10), 0;
   int hang = !strcmp(word, "hang"), c = 0, len = (int)strcspn(value, "@:");

@@ -122,10 +122,11 @@ TEST(SampleFormat, EncodingOfEachSampleAndContainer) {
     EXPECT_EQ(why, r.refusal ? "Unsupported wave file: " + std::string(r.refusal) : "");
     EXPECT_TRUE(r.refusal || e == r.encoding) << r.format << "/" << r.bits << "/" << r.bytes;
   }
-  a.hasFormat = true, a.formatCode = a.channels = 1, a.bitsPerSample = 16, a.bytesPerSample = 2, a.sampleRate = 0;
-  EXPECT_FALSE(ChooseEncoding(a, &e, &why));
-  a.sampleRate = ~uint64_t{0};  // a rate field of 0xFFFFFFFF, sign-extended
-  EXPECT_FALSE(ChooseEncoding(a, &e, &why));
+  a.hasFormat = true, a.formatCode = a.channels = 1, a.bitsPerSample = 16, a.bytesPerSample = 2;
+  for (uint64_t rate : {uint64_t{INT32_MAX}, uint64_t{0}, uint64_t{INT32_MAX} + 1, ~uint64_t{0}}) {  // 0xFFFFFFFF, sign-extended
+    a.sampleRate = rate;
+    EXPECT_EQ(ChooseEncoding(a, &e, &why), rate == INT32_MAX) << rate;
+  }
   EXPECT_EQ(why, "Unsupported wave file: a sample rate of 4294967295.");
 }
 

@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-# Remakes the corpus: wave files of a few KiB in the chunk layouts found in the wild, written by
-# sox and ffmpeg or put together here from sox's samples, and expected.sha256: for each file, the
-# digest of the data chunk as ffmpeg reads it, in the file's own format, mono doubled, as the
-# player sends it. rifx.wav is big-endian, to be refused. Needs sox and ffmpeg.
+# Remakes tests/corpus/: wave files of a few KiB in the chunk layouts found in the wild, written by
+# sox and ffmpeg or put together here from sox's samples, and expected.sha256: each digest of a
+# data chunk as ffmpeg reads it, in the file's own format, mono doubled, as the player sends it,
+# then the files that give it. rifx.wav is big-endian, to be refused. Needs sox and ffmpeg.
 import hashlib, os, struct, subprocess
 
-os.chdir(os.path.dirname(os.path.abspath(__file__)))
+os.chdir(os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'corpus'))
 run = lambda *cmd: subprocess.run(cmd, check=True, capture_output=True).stdout
 le = lambda *v: struct.pack('<%dI' % len(v), *v)
 chunk = lambda id, body: id + le(len(body)) + body + b'\0' * (len(body) % 2)
@@ -47,12 +47,15 @@ for name, *args in [('ffmpeg-list.wav', '-metadata', 'comment=metadata test'),
     run('ffmpeg', '-v', 'error', '-y', '-i', 'sox-s16.wav', *args, name)
 open('bw64.wav', 'wb').write(b'BW64' + open('ffmpeg-rf64.wav', 'rb').read()[4:])
 
+digests = {}
+for name in sorted(f for f in os.listdir('.') if f.endswith('.wav') and f != 'rifx.wav'):
+    codec, ch = run('ffprobe', '-v', 'error', '-show_entries', 'stream=codec_name,channels',
+                    '-of', 'csv=p=0', name).decode().strip().split(',')
+    data = run('ffmpeg', '-v', 'error', '-i', name, '-c:a', codec, '-f', codec[4:], '-')
+    width = {'u8': 1, 's16le': 2, 's24le': 3}[codec[4:]]
+    if ch == '1':
+        data = b''.join(data[i:i + width] * 2 for i in range(0, len(data), width))
+    digests.setdefault(hashlib.sha256(data).hexdigest(), []).append(name)
 with open('expected.sha256', 'w') as out:
-    for name in sorted(f for f in os.listdir('.') if f.endswith('.wav') and f != 'rifx.wav'):
-        codec, ch = run('ffprobe', '-v', 'error', '-show_entries', 'stream=codec_name,channels',
-                        '-of', 'csv=p=0', name).decode().strip().split(',')
-        data = run('ffmpeg', '-v', 'error', '-i', name, '-c:a', codec, '-f', codec[4:], '-')
-        width = {'u8': 1, 's16le': 2, 's24le': 3}[codec[4:]]
-        if ch == '1':
-            data = b''.join(data[i:i + width] * 2 for i in range(0, len(data), width))
-        out.write('%s  %s\n' % (hashlib.sha256(data).hexdigest(), name))
+    for digest, names in sorted(digests.items(), key=lambda d: d[1]):
+        out.write('%s %s\n' % (digest, ' '.join(names)))

@@ -1,35 +1,22 @@
 #!/usr/bin/env python3
-# Runs a program through steps a shell pipe cannot take, and prints a log for FileCheck.
-#
+# Runs a program through steps a shell pipe cannot take, and prints a log for FileCheck:
 #   drive.py [--server pulse|pipewire] [--steps FILE:PREFIX] [--timeout S] PROGRAM [ARG...]
-#
-# Without --steps the program reads the driver's standard input. The log: what the program printed
-# ("\r" shown as "\\r"), each line of its standard error as "! LINE", "status S" (its exit status,
-# "signal N" or "timeout"), then one line per check step, in order.
-#
-# --server starts a private PulseAudio or PipeWire server with a null sink (it paces like a sound
-# card) for the program and the steps, in a directory of its own; its ALSA device is named as the
-# server is, and paced_file:'PATH' records every byte into PATH and plays it on. The server is
-# stopped by its PID, which $SERVER holds.
-#
-# Steps are the lines "PREFIX> STEP ; STEP..." of FILE, in turn ($NAME is from the environment;
-# texts may hold \n and \r):
-#   wait TEXT            until the output shows TEXT after the last match and the last action (10 s at most)
+# The log: the program's output ("\r" as "\\r"), its standard error as "! LINE", "status S" (or
+# "signal N", "timeout"), then a line per check. --server runs it on a private sound server with a
+# null sink ($SERVER is its PID; paced_file:'PATH' records into PATH as it plays). Steps are the
+# "PREFIX> STEP ; STEP..." lines of FILE ($NAME from the environment; \n and \r in texts):
+#   wait TEXT            until TEXT shows after the last match and the last action (10 s at most)
 #   menu                 waits for the menu's last line
 #   send TEXT            types TEXT and a line end
-#   sleep S              waits S seconds
-#   signal NAME          sends SIGNAME (INT, STOP, CONT) to the program
-#   sh COMMAND           runs COMMAND in sh ($PID is the program)
-#   write SRC DEST N MS  rewrites DEST in place as a renderer does: SRC's header with a data size
-#                        of 0 first, its data in N pieces each MS ms later, then the sizes, then closes
-#   bound A B MAX [MIN]  checks that B came at most MAX s (at least MIN s, if given) after A; MAX may be
-#                        REF+S: the time the step REF took, plus S
-#   cpu A B MAX          checks that the program used at most MAX s of CPU from A to B
-#   gaps TEXT MAX        checks that no two TEXTs in a row came more than MAX s apart
-# "@LABEL STEP" keeps, under LABEL, when the step began and when it happened (for wait, when its text
-# came; for an action, when it began; for sleep and checks, when they ended)
-# and the program's CPU time then; "end" is when the program ended. A check prints "in time" or
-# "idle" with what it measured, or what went wrong ("LATE 0.034 s", "EARLY 0.2 s", "BUSY 0.3 s").
+#   sleep S | signal NAME | sh COMMAND ($PID is the program)
+#   write SRC DEST N MS  rewrites DEST as a renderer does: SRC's header with a data size of 0, its
+#                        data in N pieces MS ms apart, then the sizes
+#   bound A B MAX [MIN]  B came at most MAX s (at least MIN s) after A; MAX may be REF+S: what step
+#                        REF took, plus S
+#   cpu A B MAX          the program used at most MAX s of CPU from A to B
+#   gaps TEXT MAX        no two TEXTs in a row came more than MAX s apart
+# "@LABEL STEP" keeps when the step began, when it happened (a wait: its text came; an action: it
+# began; else: it ended) and the program's CPU time; "end" is the program's end.
 import os, re, shutil, signal, subprocess, sys, tempfile, threading, time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))

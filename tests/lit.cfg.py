@@ -1,8 +1,6 @@
-# lit's configuration: the end-to-end cases in e2e/ (null and file devices) and paced/ (a private
-# sound server). CTest runs each case on its own (tests/CMakeLists.txt), giving the program to
-# test as --param zuvaroza=PATH (so that a sanitized build runs its own binary), FileCheck's as
-# --param filecheck=PATH, the test device's ALSA configuration as --param device=PATH, and where
-# the cases write their files as --param build=DIR.
+# lit's configuration for e2e/ and paced/; tests/CMakeLists.txt passes the params (zuvaroza, the
+# program, so that a sanitized build runs its own; filecheck; device, the test device's ALSA
+# configuration; build, where cases write).
 import os, sys, lit.formats
 
 config.name = "zuvaroza"

@@ -1,21 +1,18 @@
-// A playback device for the tests, an ALSA ioplug: test:'OPTION,...' (test.conf names it), e.g.
+// A playback device for the tests, an ALSA ioplug: test:'OPTION,...', e.g.
 // test:'rec=out.raw,pace,xrun=4000,hang=drain@2:3000,fail=write:5'. Options:
-//   rec=PATH           records every byte written into PATH (emptied at open), but for what a drop
-//                      keeps from being played
-//   pace               the pointer follows CLOCK_MONOTONIC at the rate from the start, and the device
-//                      underruns when it passes the written audio; unpaced, a write plays at once
-//   tail=MS            the drain ends MS ms after the last frame left the pointer (a latency the
-//                      delay does not show), -EAGAIN until then when non-blocking
-//   xrun=N             one underrun once N frames have played (counted from the open)
-//   early=N            the delay answers N frames fewer than are queued: below 0, as some cards go
+//   rec=PATH           records every byte written into PATH, less what a drop keeps from playing
+//   pace               the pointer follows the clock from the start, and underruns past the written
+//                      audio; unpaced, a write plays at once
+//   tail=MS            the drain ends MS ms after the last frame played (-EAGAIN until then if non-blocking)
+//   xrun=N             one underrun once N frames have played since the open
+//   early=N            the delay answers N frames fewer than are queued, below 0 as some cards do
 //   stall=N            the pointer stops after N frames: no more room, no more wakes
-//   hang=CALL[@K][:MS] CALL sleeps MS ms (a day without), every time or only on its K-th call
-//   fail=CALL[@K][:E]  CALL fails with -E (EIO without), every time or only on its K-th call
-// CALL, counted over the process: open hw_params sw_params prepare start write (transfer) pointer
-// delay drain drop (stop) close poll (poll_descriptors) revents (poll_revents). snd_pcm_hw_params
-// also runs sw_params and prepare, snd_pcm_close drop; start runs in the write that reaches the
-// start threshold, pointer in every write and avail. The library takes any failed pointer for an
-// underrun, and ignores what drop and close return: their failure reaches its error handler.
+//   hang=CALL[@K][:MS] CALL sleeps MS ms (a day without), every time or on its K-th call
+//   fail=CALL[@K][:E]  CALL fails with -E (EIO without), every time or on its K-th call
+// CALL, counted over the process: open hw_params sw_params prepare start write pointer delay drain
+// drop close poll revents. hw_params also runs sw_params and prepare, close drop; start runs in the
+// write that reaches the threshold, pointer in every write and avail. The library takes a failed
+// pointer for an underrun, and ignores what drop and close return.
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 #include <errno.h>

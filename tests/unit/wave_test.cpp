@@ -20,11 +20,11 @@ Bytes Le(uint64_t v, int n) { return n == 0 ? Bytes() : Bytes{static_cast<unsign
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 Bytes Chunk(const std::string& id, const Bytes& body) { return Text(id) + Le(body.size(), 4) + body + Bytes(body.size() % 2); }
 
-// A header in front of 400 bytes of 16-bit stereo at 8000 Hz, unless changed. Format 0xFFFE: extensible, 0: no
-// format chunk; align -1: channels × bits / 8; chunks before and after the data; dataSize -1: the data's own size;
+// A header in front of 400 bytes of 16-bit stereo at 8000 Hz, unless changed. Format 0xFFFE: extensible float, 0:
+// no format chunk; align -1: channels × bits / 8; chunks before and after the data; dataSize -1: the data's own size;
 // ds64 -1: no ds64 chunk.
 struct Layout {
-  uint16_t format = 1, subFormat = 1, channels = 2, bits = 16;
+  uint16_t format = 1, channels = 2, bits = 16;
   int32_t align = -1;
   Bytes before, data = Bytes(400, 0x5A), after;
   int64_t dataSize = -1, ds64 = -1;
@@ -34,7 +34,7 @@ struct Layout {
 Bytes Fmt(const Layout& w) {
   const uint64_t align = w.align < 0 ? w.channels * (w.bits / 8u) : static_cast<uint64_t>(w.align);
   Bytes fmt = Le(w.format, 2) + Le(w.channels, 2) + Le(8000, 4) + Le(8000 * align, 4) + Le(align, 2) + Le(w.bits, 2);
-  if (w.format == 0xFFFE) fmt = fmt + Le(22, 2) + Le(w.bits, 2) + Le(3, 4) + Le(w.subFormat, 2) + Bytes(14);
+  if (w.format == 0xFFFE) fmt = fmt + Le(22, 2) + Le(w.bits, 2) + Le(3, 4) + Le(3, 2) + Bytes(14);
   return Chunk("fmt ", fmt);
 }
 
@@ -54,9 +54,11 @@ TEST(WaveHeader, WhereTheDataIsAndHowLong) {
   using L = Layout*;
   const struct { std::function<void(L)> change; uint64_t fileSize, offset, frames, bytes, code; } kRows[] = {
       {[](L w) { w->after = Fmt(*w), w->format = 0, w->data = Text("fmt ") + Bytes(396); }, 0, 20, 100, 2, 1},
-      // an id of junk; a size past the end, where "data" at an odd offset is passed over
+      // an id of junk; a size past the end, "data" at an odd offset passed over
       {[](L w) { w->before = Bytes{1, 0, 0, 0} + Le(6, 4) + Text("xxdata"); }, 0, 54, 101, 2, 1},
       {[](L w) { w->before = Text("LIST") + Le(999, 4) + Text("xdataxdata"); }, 0, 58, 101, 2, 1},
+      // RIFX is not walked
+      {[](L w) { w->riff = "RIFX", w->before = Chunk("LIST", Text("xxdata")); }, 0, 54, 101, 2, 1},
       // walked to at 128 KiB; past the probes
       {[](L w) { w->before = Chunk("junk", Text("xxdata") + Bytes(131072 - 50)); }, 0, 131080, 100, 2, 1},
       {[](L w) { w->before = Chunk("junk", Bytes(131074 - 44)); }, 0, 0, 0, 0, 0},
@@ -64,14 +66,16 @@ TEST(WaveHeader, WhereTheDataIsAndHowLong) {
       {[](L) {}, 39, 0, 0, 0, 0},
       {[](L) {}, 42, 44, 0, 2, 1},
       {[](L w) { w->format = 0; }, 0, 20, 0, 0, 0},
+      {[](L w) { w->channels = 0; }, 0, 44, 0, 2, 1},
       {[](L w) { w->dataSize = 0; }, 0, 44, 0, 2, 1},
       // all ones: to the end, in 5 GiB; a ds64 size in RF64 only, and only for all ones
       {[](L w) { w->dataSize = 0xFFFFFFFF; }, 44 + 5 * kGiB, 44, 5 * kGiB / 4, 2, 1},
-      {[](L w) { w->riff = "RF64", w->dataSize = 0xFFFFFFFF, w->ds64 = 6 * kGiB; }, 80 + 8 * kGiB, 80, 6 * kGiB / 4, 2, 1},
+      {[](L w) { w->riff = "RF64", w->dataSize = 0xFFFFFFFF, w->ds64 = 6 * kGiB; },
+       80 + 8 * kGiB, 80, 6 * kGiB / 4, 2, 1},
       {[](L w) { w->riff = "RF64", w->dataSize = 200, w->ds64 = 400; }, 0, 80, 50, 2, 1},
       {[](L w) { w->dataSize = 0xFFFFFFFF, w->ds64 = 4, w->after = Bytes(72); }, 0, 80, 118, 2, 1},
       {[](L w) { w->riff = "RF64", w->dataSize = 0xFFFFFFFF, w->after = Bytes(72); }, 0, 44, 118, 2, 1},
-      {[](L w) { w->format = 0xFFFE, w->subFormat = 3, w->bits = 32; }, 0, 68, 50, 4, 3},
+      {[](L w) { w->format = 0xFFFE, w->bits = 32; }, 0, 68, 50, 4, 3},
       // the container, as the block align says, else packed
       {align(2, 20, 6), 0, 44, 80, 3, 1},
       {align(2, 24, 7), 0, 44, 80, 3, 1},
@@ -110,9 +114,10 @@ TEST(SampleFormat, EncodingOfEachSampleAndContainer) {
       {1, 2, 32, 4, E::S32, nullptr}, {3, 2, 32, 4, E::Float32, nullptr}, {1, 2, 20, 3, E::S24Packed, nullptr},
       {1, 2, 12, 2, E::S16, nullptr}, {1, 2, 9, 4, E::S32, nullptr},
       {1, 2, 24, 5, E::U8, "a block align of 10 (5-byte samples)."}, {1, 2, 20, 2, E::U8, "20-bit samples in format 1."},
-      {1, 2, 12, 1, E::U8, ""}, {1, 2, 4, 0, E::U8, ""}, {2, 1, 16, 2, E::U8, ""}, {1, 2, 64, 8, E::U8, ""},
-      {1, 2, 24, 8, E::U8, "24-bit samples in 8-byte containers in format 1."}, {3, 2, 16, 2, E::U8, ""},
-      {3, 2, 32, 8, E::U8, ""}, {3, 2, 24, 4, E::U8, ""}, {7, 2, 8, 2, E::U8, ""}, {6, 2, 8, 2, E::U8, ""},
+      {1, 2, 64, 8, E::U8, "64-bit samples in format 1."}, {1, 2, 12, 1, E::U8, ""}, {1, 2, 4, 0, E::U8, ""},
+      {1, 2, 24, 8, E::U8, "24-bit samples in 8-byte containers in format 1."}, {2, 1, 16, 2, E::U8, ""},
+      {3, 2, 16, 2, E::U8, ""}, {3, 2, 32, 8, E::U8, ""}, {3, 2, 24, 4, E::U8, ""}, {7, 2, 8, 2, E::U8, ""},
+      {6, 2, 8, 2, E::U8, ""},
   };
   StreamAttributes a;
   E e;

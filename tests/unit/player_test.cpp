@@ -137,7 +137,7 @@ TEST(ZeroCrossing, FarCrossingsAreFoundAWindowAtATime) {
   };
   const struct { int64_t point, reach; std::optional<int64_t> want; } kRows[] = {
       {150000, 90000, 60000}, {150000, 89999, kNone}, {170000, 80000, 240000}, {170000, 69999, kNone},
-      {0, kMax, 60000}, {300000, 60000, 240000}, {239990, 5, kNone},
+      {0, kMax, 60000}, {300000, 60000, 240000}, {239990, 5, kNone}, {60000, 0, 60000},
       {240000 - 65536, kMax, 240000}};
   for (const auto& r : kRows) EXPECT_EQ(FindUpwardCrossing(r.point, r.reach, 300000, read), r.want) << r.point;
   EXPECT_LE(most, 65536 + 33);

@@ -141,6 +141,20 @@ void Nap(const Cancel& cancel) {
   if (!cancel.Requested()) poll(&fd, 1, kNapMs);
 }
 
+// One wait for room, as the writes and the wait before a loop share it: 0 to
+// try again, or the error (-EIO once the device took no audio in time).
+int AwaitRoom(Pcm* p, const Cancel& cancel, Deadline* lost) {
+  const int room = WaitForDevice(p, cancel, lost);
+  if (room == kTimedOut) return -EIO;
+  if (room < 0) return room;
+  if (room > 0) {
+    p->underruns = 0;  // the device played what it held
+  } else {
+    Nap(cancel);
+  }
+  return 0;
+}
+
 // The library's own diagnostics would repeat, less clearly, the one line we print.
 void Quiet(const char*, int, const char*, int err, const char*, ...) {
   if (err > 0) lastSystemError = err;
@@ -210,16 +224,7 @@ int64_t WritePcm(Pcm* p, const unsigned char* frames, uint64_t count, const Canc
     }
     if (n != 0 && n != -EAGAIN) return n;
     *waited = true;
-    const int room = WaitForDevice(p, cancel, &lost);
-    if (room == kTimedOut) {
-      return -EIO;
-    } else if (room < 0) {
-      return room;
-    } else if (room > 0) {
-      p->underruns = 0;  // the device played what it held
-    } else {
-      Nap(cancel);
-    }
+    if (const int r = AwaitRoom(p, cancel, &lost); r < 0) return r;
   }
   return static_cast<int64_t>(done);
 }
@@ -228,11 +233,9 @@ int RoomPcm(Pcm* p, uint64_t frames, const Cancel& cancel) {
   Deadline lost = NowMs() + kLostMs;
   for (;;) {
     const snd_pcm_sframes_t avail = snd_pcm_avail_update(p->handle.get());
-    if (avail < 0 || static_cast<uint64_t>(avail) >= frames || cancel.Requested()) return std::min<int>(avail, 0);
-    const int room = WaitForDevice(p, cancel, &lost);
-    if (room == kTimedOut) return -EIO;
-    if (room < 0) return room;
-    if (room == 0) Nap(cancel);
+    if (avail < 0) return static_cast<int>(avail);
+    if (static_cast<uint64_t>(avail) >= frames || cancel.Requested()) return 0;
+    if (const int r = AwaitRoom(p, cancel, &lost); r < 0) return r;
   }
 }
 
